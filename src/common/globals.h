@@ -1,0 +1,76 @@
+// The process-wide values of the station. The composition root owns one Globals and passes it by
+// reference; a test makes a fresh one.
+#pragma once
+
+#include "common/clock.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace pcs {
+
+struct Color {
+    uint8_t R = 0, G = 0, B = 0;
+    friend bool operator==(const Color&, const Color&) = default;
+    // The colour as the windowing toolkit's 0xRRGGBB value.
+    uint32_t Rgb() const { return (uint32_t(R) << 16) | (uint32_t(G) << 8) | uint32_t(B); }
+};
+
+struct Palette {
+    Color Color_Slate, Color_Blue, Color_Slate_2, Color_Navy, Color_Steel, Color_Steel_2, Color_Ink;
+    Color Color_Text; // never assigned: stays black
+    Color Color_Amber, Color_White, Color_Sky;
+};
+
+// The lab code of every statement.
+inline constexpr const char* Lab_Code_Default = "VOLMAR";
+// The station's test group.
+inline constexpr const char* Test_Code_PrtCount = "PrtCount";
+
+struct Globals {
+    // Database
+    std::string Connect_String;
+
+    // Palette, filled by Init_Colors
+    Palette Colors;
+
+    // Run state
+    std::string Run_Id;        // "CHECK", "FLUSH", "SINGLE", "RERUN" or a lab number
+    bool Rerun_Flag = false;   // the run just processed must be repeated
+    int16_t Dilution_Flag = 0; // the sample was diluted 1:10
+    bool Debug_Mode = false;
+
+    // Activity state for the inactivity lock
+    std::string App_State = "IDLE"; // "IDLE", "ACTIVE", "LOGIN", "HIBERNATE"
+    Time_Point Last_Activity{};
+
+    // Station identity and folders
+    std::string Test_Code;
+    std::string Station_Instrument_Id;
+    std::string App_Folder;    // the program's folder, with a trailing separator, or ""
+    std::string Common_Folder; // the picture folder
+
+    // Values handed from the rack view to the main form
+    std::string Current_Sample_Type;
+    std::string Current_Lab_Number;
+    int Selected_Pos_Index = -1;
+    std::string Selected_Sample;
+    std::string Priority_Filter;
+    bool Results_Saved = false;
+    int Current_Rack_Index = 0;
+    bool Racks_Found = false;
+    std::optional<Color> Active_Pos_Color;
+
+    // Batch record texts reset with the others
+    std::string Batch_Text_1, Batch_Text_2;
+    int16_t Flag_2 = 0, Flag_3 = 0;
+};
+
+// Fills the palette with the station's colours.
+void Init_Colors(Globals& g);
+
+// Resets the shared run-time values; the rack view calls it when it unloads.
+void Init_Globals(Globals& g);
+
+} // namespace pcs

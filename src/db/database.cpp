@@ -1,0 +1,92 @@
+#include "db/database.h"
+
+#include "common/messages.h"
+
+namespace pcs::db {
+
+namespace {
+
+// Puts a retry counter back to 0 however the call ends.
+struct Counter_Reset {
+    int16_t& counter;
+    ~Counter_Reset() { counter = 0; }
+};
+
+} // namespace
+
+Database::Database(Globals& globals, Db_Backend& backend, Alert_Port& alerts)
+    : globals_(globals), backend_(backend), alerts_(alerts) {}
+
+std::shared_ptr<Db_Connection> Database::Connect() {
+    if (globals_.Connect_String.empty()) globals_.Connect_String = fallback_;
+    Connect_Options options;
+    options.Command_Timeout_S = 20;
+    options.Connection_Timeout_S = 300;
+    return std::shared_ptr<Db_Connection>(backend_.Connect(globals_.Connect_String, options));
+}
+
+int16_t Database::Count_Timeouts(const std::vector<Error_Record>& records) const {
+    int16_t n = 0;
+    for (const auto& r : records)
+        if (r.Number == Timeout_Error_Number) ++n;
+    return n;
+}
+
+Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
+    if (open_retry_ == 0) open_retry_ = 1;
+    Counter_Reset reset{open_retry_};
+
+    auto connection = Connect();
+    Exec_Outcome outcome = connection->Execute(sql);
+    if (outcome.Ok) {
+        Show_DB_Errors(outcome.Errors, show_errors);
+        if (!outcome.Rows) return Record_Set();
+        return Record_Set(std::move(connection), std::move(outcome.Rows));
+    }
+    int16_t timeouts = Count_Timeouts(outcome.Errors);
+    open_retry_ = static_cast<int16_t>(open_retry_ + timeouts);
+    if (timeouts > 0 && open_retry_ <= Retry_Limit) {
+        connection.reset();
+        return Open_Recordset(sql, show_errors);
+    }
+    return Record_Set();
+}
+
+bool Database::Execute_SQL(const std::string& sql, bool show_errors) {
+    if (execute_retry_ == 0) execute_retry_ = 1;
+    Counter_Reset reset{execute_retry_};
+
+    auto connection = Connect();
+    Exec_Outcome outcome = connection->Execute(sql);
+    // The rows, if any, are not wanted; release them before the connection.
+    outcome.Rows.reset();
+    if (outcome.Ok && Show_DB_Errors(outcome.Errors, show_errors) == 0) return true;
+    int16_t timeouts = Count_Timeouts(outcome.Errors);
+    execute_retry_ = static_cast<int16_t>(execute_retry_ + timeouts);
+    if (timeouts > 0 && execute_retry_ <= Retry_Limit) {
+        connection.reset();
+        return Execute_SQL(sql, show_errors);
+    }
+    return false;
+}
+
+std::string Format_DB_Errors(const std::vector<Error_Record>& records, int16_t* count) {
+    std::string text;
+    int16_t n = 0;
+    for (const auto& r : records) {
+        if (r.Number == 0) continue;
+        text += "Error[" + std::to_string(r.Number) + "]\r\n\r\n" + r.Description + "\r\n\r\n\r\n";
+        ++n;
+    }
+    if (count) *count = n;
+    return text;
+}
+
+int16_t Database::Show_DB_Errors(const std::vector<Error_Record>& records, bool show_errors) {
+    int16_t count = 0;
+    std::string text = Format_DB_Errors(records, &count);
+    if (!text.empty() && show_errors) Show_Alert(alerts_, text);
+    return count;
+}
+
+} // namespace pcs::db

@@ -1,0 +1,60 @@
+// Every read and write of the lab database: one connection per call, timeouts retried, the
+// connection's error records turned into one alert text.
+#pragma once
+
+#include "common/globals.h"
+#include "common/ports.h"
+#include "db/backend.h"
+#include "db/record_set.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pcs::db {
+
+class Database {
+public:
+    // The backend opens whatever Connect_String names; alerts go to the alert port.
+    Database(Globals& globals, Db_Backend& backend, Alert_Port& alerts);
+
+    // Runs a statement that returns rows. Always returns a result set: the statement's, or one that
+    // was never opened when the statement failed (its first read throws Not_Open_Error).
+    // Throws Connect_Error when the data source cannot be reached.
+    Record_Set Open_Recordset(const std::string& sql, bool show_errors = true);
+
+    // Runs a statement whose rows are discarded; true when it ran and left no error record with a
+    // nonzero number. Throws Connect_Error when the data source cannot be reached.
+    bool Execute_SQL(const std::string& sql, bool show_errors = true);
+
+    // Shows the records with a nonzero number in one alert (when asked) and returns how many there were.
+    int16_t Show_DB_Errors(const std::vector<Error_Record>& records, bool show_errors);
+
+    // The connection string stored when a call finds Connect_String empty.
+    void Set_Fallback_Connect_String(std::string s) { fallback_ = std::move(s); }
+    const std::string& Fallback_Connect_String() const { return fallback_; }
+
+    static constexpr int16_t Retry_Limit = 5;
+    // Zero between calls; exposed so tests can check it is given back.
+    int16_t Open_Retry_Count() const { return open_retry_; }
+    int16_t Execute_Retry_Count() const { return execute_retry_; }
+
+    Globals& Global_Values() { return globals_; }
+    Alert_Port& Alerts() { return alerts_; }
+
+private:
+    std::shared_ptr<Db_Connection> Connect();
+    int16_t Count_Timeouts(const std::vector<Error_Record>& records) const;
+
+    Globals& globals_;
+    Db_Backend& backend_;
+    Alert_Port& alerts_;
+    std::string fallback_;
+    int16_t open_retry_ = 0;
+    int16_t execute_retry_ = 0;
+};
+
+// The alert text for a list of error records: an "Error[n]" block per record with a nonzero number.
+std::string Format_DB_Errors(const std::vector<Error_Record>& records, int16_t* count = nullptr);
+
+} // namespace pcs::db

@@ -1,0 +1,79 @@
+#include "db/record_set.h"
+
+#include "common/text.h"
+
+namespace pcs::db {
+
+Record_Set::Record_Set(std::shared_ptr<Db_Connection> connection, std::unique_ptr<Db_Cursor> cursor)
+    : cursor_(std::move(cursor)), connection_(std::move(connection)) {
+    if (cursor_) eof_ = !cursor_->Fetch();
+}
+
+void Record_Set::Require_Open() const {
+    if (!cursor_) throw Not_Open_Error();
+}
+
+bool Record_Set::Eof() const {
+    Require_Open();
+    return eof_;
+}
+
+void Record_Set::Move_Next() {
+    Require_Open();
+    if (eof_) throw No_Current_Row_Error();
+    eof_ = !cursor_->Fetch();
+}
+
+void Record_Set::Close() noexcept {
+    // The cursor belongs to the connection: release it first.
+    cursor_.reset();
+    connection_.reset();
+    eof_ = true;
+}
+
+const std::vector<std::string>& Record_Set::Columns() const {
+    Require_Open();
+    return cursor_->Columns();
+}
+
+size_t Record_Set::Column_Index(std::string_view name) const {
+    const auto& cols = Columns();
+    for (size_t i = 0; i < cols.size(); ++i)
+        if (Equals_No_Case(cols[i], name)) return i;
+    throw Column_Not_Found_Error(name);
+}
+
+bool Record_Set::Has_Column(std::string_view name) const {
+    for (const auto& c : Columns())
+        if (Equals_No_Case(c, name)) return true;
+    return false;
+}
+
+const Field& Record_Set::Value(std::string_view name) const {
+    size_t i = Column_Index(name);
+    if (eof_) throw No_Current_Row_Error();
+    return cursor_->Value(i);
+}
+
+std::string Record_Set::Text(std::string_view name) const {
+    const Field& f = Value(name);
+    if (!f) throw Null_Field_Error(name);
+    return *f;
+}
+
+std::string Record_Set::Text_Or(std::string_view name, std::string_view fallback) const {
+    const Field& f = Value(name);
+    return f ? *f : std::string(fallback);
+}
+
+int16_t Record_Set::Int16(std::string_view name) const {
+    return To_Int16(Text(name));
+}
+int32_t Record_Set::Int32(std::string_view name) const {
+    return To_Int32(Text(name));
+}
+double Record_Set::Double(std::string_view name) const {
+    return To_Double(Text(name));
+}
+
+} // namespace pcs::db

@@ -1,0 +1,124 @@
+#include "common/text.h"
+#include "db/database.h"
+#include "support/fake_ports.h"
+#include "support/scripted_backend.h"
+
+#include <gtest/gtest.h>
+
+using namespace pcs;
+using namespace pcs::db;
+using test::Answer_Script;
+using test::Table;
+
+namespace {
+
+struct Fixture : ::testing::Test {
+    Globals g;
+    test::Scripted_Backend backend;
+    test::Recording_Alerts alerts;
+    Database db{g, backend, alerts};
+    void SetUp() override { g.Connect_String = "DSN=LAB"; }
+};
+
+using DatabaseAccess = Fixture;
+
+} // namespace
+
+TEST_F(DatabaseAccess, AlwaysTimingOutRunsFiveTimesThenGivesAnUnopenedSet) {
+    backend.Responder = [](const std::string&) { return Answer_Script::Timeout(); };
+    Record_Set rs = db.Open_Recordset("select 1", true);
+    EXPECT_EQ(backend.Statements.size(), 5u);
+    EXPECT_FALSE(rs.Is_Open());
+    EXPECT_THROW(rs.Eof(), Not_Open_Error);
+    EXPECT_EQ(db.Open_Retry_Count(), 0);
+    EXPECT_TRUE(alerts.Alerts.empty());
+
+    backend.Statements.clear();
+    EXPECT_FALSE(db.Execute_SQL("update x", true));
+    EXPECT_EQ(backend.Statements.size(), 5u);
+    EXPECT_EQ(db.Execute_Retry_Count(), 0);
+}
+
+TEST_F(DatabaseAccess, OneTimeoutThenRowsReturnsTheSecondRun) {
+    backend.Queue.push_back(Answer_Script::Timeout());
+    backend.Queue.push_back(Answer_Script::Rows_Of(Table{{"STATUS"}, {{std::string("DONE")}}}));
+    Record_Set rs = db.Open_Recordset("exec x", true);
+    EXPECT_EQ(backend.Statements.size(), 2u);
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Text("status"), "DONE");
+}
+
+TEST_F(DatabaseAccess, OtherErrorsAreNotRetriedNorShown) {
+    backend.Queue.push_back(
+        Answer_Script::Failure({{-2147217900, "Incorrect syntax near 'x'.", "42000", 102}}));
+    Record_Set rs = db.Open_Recordset("x", true);
+    EXPECT_EQ(backend.Statements.size(), 1u);
+    EXPECT_FALSE(rs.Is_Open());
+    EXPECT_TRUE(alerts.Alerts.empty());
+}
+
+TEST_F(DatabaseAccess, WarningsOfASuccessfulStatementAreShownInOneAlert) {
+    auto ok = Answer_Script::Rows_Of(Table{{"A"}, {{std::string("1")}}});
+    ok.Errors = {{0, "Changed database context to 'lab'.", "01000", 5701},
+                 {50000, "first warning", "01000", 50000},
+                 {-1, "second warning", "01000", 0}};
+    backend.Queue.push_back(ok);
+    Record_Set rs = db.Open_Recordset("exec y", true);
+    EXPECT_TRUE(rs.Is_Open());
+    ASSERT_EQ(alerts.Alerts.size(), 1u);
+    EXPECT_EQ(alerts.Alerts[0],
+              "Error[50000]\r\n\r\nfirst warning\r\n\r\n\r\nError[-1]\r\n\r\nsecond warning\r\n\r\n\r\n");
+    EXPECT_EQ(db.Show_DB_Errors(ok.Errors, false), 2);
+    EXPECT_EQ(alerts.Alerts.size(), 1u);
+
+    // The same warnings make Execute_SQL report failure.
+    backend.Queue.push_back(ok);
+    EXPECT_FALSE(db.Execute_SQL("exec y", true));
+}
+
+TEST_F(DatabaseAccess, InformationalRecordWithNumberZeroShowsNothing) {
+    auto ok = Answer_Script::No_Rows();
+    ok.Errors = {{0, "info", "01000", 0}};
+    backend.Queue.push_back(ok);
+    EXPECT_TRUE(db.Execute_SQL("update x", true));
+    EXPECT_TRUE(alerts.Alerts.empty());
+}
+
+TEST_F(DatabaseAccess, EmptyConnectStringTakesTheFallbackForGood) {
+    g.Connect_String.clear();
+    db.Set_Fallback_Connect_String("FALLBACK");
+    db.Execute_SQL("select 1", true);
+    EXPECT_EQ(g.Connect_String, "FALLBACK");
+    db.Execute_SQL("select 1", true);
+    EXPECT_EQ(backend.Connect_Strings, (std::vector<std::string>{"FALLBACK", "FALLBACK"}));
+}
+
+TEST_F(DatabaseAccess, RefusedConnectionReachesTheCallerAndResetsTheCounter) {
+    backend.Refuse_Connections = true;
+    EXPECT_THROW(db.Open_Recordset("select 1", true), Connect_Error);
+    EXPECT_EQ(db.Open_Retry_Count(), 0);
+}
+
+TEST(RecordSet, FieldsByNameInAnyCaseWithNulls) {
+    test::Scripted_Backend backend;
+    backend.Queue.push_back(Answer_Script::Rows_Of(
+        Table{{"EMP_NUM", "FirstName"},
+              {{std::string("17"), std::nullopt}, {std::string("70000"), std::string("Ann")}}}));
+    auto conn = std::shared_ptr<Db_Connection>(backend.Connect("x", {}));
+    auto out = conn->Execute("q");
+    Record_Set rs(conn, std::move(out.Rows));
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Int16("emp_num"), 17);
+    EXPECT_TRUE(rs.Is_Null("FIRSTNAME"));
+    EXPECT_EQ(rs.Text_Or("firstname", "-"), "-");
+    EXPECT_THROW(rs.Text("FirstName"), Null_Field_Error);
+    EXPECT_THROW(rs.Value("nope"), Column_Not_Found_Error);
+    rs.Move_Next();
+    EXPECT_THROW(rs.Int16("EMP_NUM"), Conversion_Error);
+    EXPECT_EQ(rs.Int32("EMP_NUM"), 70000);
+    rs.Move_Next();
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_THROW(rs.Value("EMP_NUM"), No_Current_Row_Error);
+    rs.Close();
+    EXPECT_THROW(rs.Eof(), Not_Open_Error);
+}
