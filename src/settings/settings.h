@@ -75,7 +75,7 @@ void Set_Global_Variables(const Settings_Collection& settings, Globals& g);
 
 // "CODE" or "COUNT"; anything else reads as "CODE".
 std::string Validation_Method(const Settings_Collection& settings, std::string_view key);
-// ISO<n>_<run>_CODE_LOW / _HIGH; a missing key or a value that does not convert reads as 0.
+// ISO<n>_<run>_CODE_LOW / _HIGH; a missing key reads as 0, a value that is not a number throws.
 double Code_Limit(const Settings_Collection& settings, int size, std::string_view run, bool high);
 
 } // namespace pcs
