@@ -1,0 +1,80 @@
+// The counter's report line: its fields, its ISO 4406 code (the counter's own or computed from the
+// counts), the sample volume and the count values, scaled per mL and for a 1:10 dilution.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pcs {
+
+inline constexpr const char* Invalid_Count_Message = "An invalid count was generated.";
+
+// Field numbers of the report line.
+enum Report_Field : size_t {
+    Field_Duration = 1,
+    Field_Count_1 = 16, // CNT_1 ... CNT_8 are 16 ... 23
+    Field_Volume = 24,
+    Field_Date = 25,
+    Field_Time = 26,
+    Field_Sample_Id = 28,
+};
+
+// The count-log column names, in field order.
+inline constexpr const char* Report_Column_Names =
+    "EMPTY,TEST_DURATION,EMPTY,EMPTY,EMPTY,EMPTY,VOLUME,EMPTY,"
+    "CH_1,CH_2,CH_3,CH_4,CH_5,CH_6,CH_7,CH_8,"
+    "CNT_1,CNT_2,CNT_3,CNT_4,CNT_5,CNT_6,CNT_7,CNT_8,"
+    "VOLUME,DATE,TIME,EMPTY,SAMPLE_ID,EMPTY,EMPTY,EMPTY,ISO_CODE";
+
+struct Count_Report {
+    std::string Code_2, Code_5, Code_15; // range numbers as text, or left as found
+    std::string Code_Text;               // what is shown and stored, e.g. 13/9 or 15/13/8
+    int16_t Volume = 0;                  // mL, whole number
+    std::array<int32_t, 6> Value{};      // CNT_1 ... CNT_6 (channel 6 only when channel 5 has 10 per mL)
+    double Value_7 = 0;                  // the 200 um value: the counter has no such channel
+    bool Counter_Code = false;           // the line carried its own code
+    bool Invalid = false;                // the count cannot be used: rerun
+    std::string Invalid_Reason;          // why, for logs and tools (the technician sees the fixed message)
+};
+
+// What the first half of processing makes of one report text.
+struct Report_Parse {
+    Count_Report Report;
+    std::string Log_Line;     // the line rebuilt for the count log
+    std::string Station_Mode; // "CHECK" or "FLUSH" when the run is one, else ""
+    std::vector<std::string> Fields;
+};
+
+// Parses and codes one report text as the action panel hands it over, for the run in hand.
+// Never throws for any input: a report that cannot be used comes back Invalid with a reason.
+Report_Parse Parse_Count_Report(std::string_view text, std::string_view run_id);
+
+// The line as the count log keeps it: fields joined by "," with a trailing line-end character moved
+// in front of the final ",".
+std::string Rebuild_Log_Line(const std::vector<std::string>& fields);
+
+// ISO 4406 range number ("7" ... "25") of a count in a volume, both as text; "" when either is not a
+// number or not above 0, or the count per mL is above the table.
+std::string Get_ISO_Code(std::string_view count, std::string_view volume);
+
+// The count per mL as a whole number (halves to even). Volume must be above 0.
+int32_t Per_mL(int32_t count, int16_t volume);
+std::array<int32_t, 6> Per_mL_Values(const Count_Report& r);
+
+// True for a sample run, the kind that a dilution scales ("CHECK" and "FLUSH" are never scaled).
+bool Is_Sample_Run(std::string_view run_id);
+
+// Multiplies Value_1 ... Value_7 by 10 for a 1:10 dilution. False, with nothing changed, when a value
+// would no longer fit 32 bits.
+bool Scale_For_Dilution(Count_Report& r);
+
+// The code of the ISO 4406 table applied to an unrounded count per mL: codes 0 to 28 (more than the
+// lower bound, up to and including the upper bound), ">28" above the table, with "≥" in front when
+// fewer than 20 particles were counted.
+std::string Standard_ISO_Code(double per_ml, int64_t particles_counted);
+
+} // namespace pcs

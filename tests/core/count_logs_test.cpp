@@ -1,0 +1,75 @@
+#include "common/text_file.h"
+#include "counter/report_processing.h"
+#include "support/fake_ports.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace pcs;
+
+namespace {
+
+struct Logs : ::testing::Test {
+    std::filesystem::path dir;
+    test::Recording_Alerts alerts;
+    Globals g;
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("pcs_logs_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+};
+
+const std::string Report =
+    "!S\r!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,100.00,"
+    "4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,22222222,CHECK,,ISO Code: 13/9,\r";
+
+} // namespace
+
+TEST_F(Logs, NewLogStartsWithAnEmptyLineThenRows) {
+    Count_Logs logs(dir, alerts);
+    logs.Log_Active_Count("a,b,");
+    logs.Log_Active_Count("");
+    logs.Log_Active_Count("c,d,");
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\na,b,\r\nc,d,\r\n");
+    logs.Log_Check_Standard(true, "p,");
+    logs.Log_Check_Standard(false, "f,");
+    EXPECT_EQ(Read_File(dir / "PC_STD_Passed.csv"), "\r\np,\r\n");
+    EXPECT_EQ(Read_File(dir / "PC_STD_Error.csv"), "\r\nf,\r\n");
+    EXPECT_TRUE(alerts.Alerts.empty());
+}
+
+TEST_F(Logs, UnwritableLogIsReportedAndProcessingGoesOn) {
+    std::filesystem::create_directories(dir / "PC_Active.csv"); // a folder where the file should be
+    Count_Logs logs(dir, alerts);
+    g.Run_Id = "CHECK";
+    auto p = Begin_Processing(Report, g, logs, alerts);
+    ASSERT_EQ(alerts.Alerts.size(), 1u);
+    EXPECT_EQ(alerts.Alerts[0], "Could not create PC active log file");
+    EXPECT_EQ(p.Report.Code_Text, "13/9");
+}
+
+TEST_F(Logs, ProcessingLogsEveryReportUnlessDebugging) {
+    Count_Logs logs(dir, alerts);
+    g.Run_Id = "01100663";
+    Begin_Processing(Report, g, logs, alerts);
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + Parse_Count_Report(Report, "x").Log_Line + "\r\n");
+    g.Debug_Mode = true;
+    Begin_Processing(Report, g, logs, alerts);
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + Parse_Count_Report(Report, "x").Log_Line + "\r\n");
+    EXPECT_FALSE(g.Rerun_Flag);
+}
+
+TEST_F(Logs, InvalidCountShowsItsMessageAndAsksForARerun) {
+    Count_Logs logs(dir, alerts);
+    g.Run_Id = "01100663";
+    auto p = Begin_Processing("!S\r!LPR1,1,2,3,", g, logs, alerts);
+    EXPECT_TRUE(p.Report.Invalid);
+    EXPECT_TRUE(g.Rerun_Flag);
+    ASSERT_EQ(alerts.Alerts.size(), 1u);
+    EXPECT_EQ(alerts.Alerts[0], "An invalid count was generated.");
+    EXPECT_TRUE(std::filesystem::exists(dir / "PC_Active.csv")); // logged all the same
+}

@@ -1,0 +1,177 @@
+#include "counter/count_report.h"
+
+#include <gtest/gtest.h>
+
+using namespace pcs;
+
+namespace {
+
+const std::string Example =
+    "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,100.00,"
+    "4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,22222222,CHECK,,ISO Code: 13/9,";
+
+// A report line with the given counts (channels 1 to 6), volume and code field.
+std::string Line(const std::string& counts, const std::string& volume, const std::string& code) {
+    return "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,100.00," + counts +
+           ",0,0," + volume + ",03/26/04,12:05:03,LAB.TECH,22222222,01100663,," + code + ",";
+}
+
+} // namespace
+
+TEST(CountReport, ExampleLineUsesTheCountersTwoNumberCode) {
+    auto p = Parse_Count_Report("!S\r" + Example + "\r", "CHECK");
+    const Count_Report& r = p.Report;
+    EXPECT_TRUE(r.Counter_Code);
+    EXPECT_EQ(r.Code_Text, "13/9");
+    EXPECT_EQ(r.Code_2, "13");
+    EXPECT_EQ(r.Code_5, "9");
+    EXPECT_EQ(r.Code_15, "");
+    EXPECT_FALSE(r.Invalid) << r.Invalid_Reason;
+    EXPECT_EQ(r.Volume, 20);
+    EXPECT_EQ(r.Value, (std::array<int32_t, 6>{4446, 908, 51, 13, 0, 0}));
+    EXPECT_EQ(r.Value_7, 0);
+    EXPECT_EQ(p.Station_Mode, "CHECK");
+    EXPECT_EQ(Per_mL_Values(r), (std::array<int32_t, 6>{222, 45, 3, 1, 0, 0}));
+}
+
+TEST(CountReport, LogLineMovesTheLineEndInFrontOfTheLastComma) {
+    auto p = Parse_Count_Report("!S\r" + Example + "\r", "01100663");
+    EXPECT_EQ(p.Log_Line, "\r" + Example.substr(0, Example.size() - 1) + "\r,");
+    EXPECT_EQ(Parse_Count_Report(Example, "x").Log_Line, Example);
+    EXPECT_EQ(Parse_Count_Report(Example, "x").Station_Mode, "");
+    EXPECT_EQ(Rebuild_Log_Line({"abc"}), "abc,");
+}
+
+TEST(CountReport, CounterCodesAreSplitAndNormalised) {
+    auto codes = [](const std::string& code) {
+        auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20.00", code), "01100663").Report;
+        return r.Code_2 + "|" + r.Code_5 + "|" + r.Code_15 + (r.Invalid ? "|invalid" : "");
+    };
+    EXPECT_EQ(codes("ISO Code: 18/16/13/9"), "18|13|9");
+    EXPECT_EQ(codes("ISO Code: 15/13/8"), "15|13|8");
+    EXPECT_EQ(codes("ISO Code: 13.0/ 9/8.5"), "13|9|8");
+    EXPECT_EQ(codes("ISO Code: 2/1/0"), "2|1|0|invalid");
+    EXPECT_EQ(codes("ISO Code: 2/1/3"), "2|1|3");
+    EXPECT_EQ(codes("ISO Code: 2/1"), "2|1|");  // a code that is not a number is never invalid
+    EXPECT_EQ(codes("ISO:17/15"), "SO:17|15|"); // without ": " the text starts at the second character
+}
+
+TEST(CountReport, LineEndAfterTheCodeIsNotPartOfIt) {
+    std::string line = Line("4446,908,51,13,0,0", "20.00", "ISO Code: 15/13/8");
+    line.back() = '\r'; // the final "," is missing
+    auto r = Parse_Count_Report("!S\r" + line, "x").Report;
+    EXPECT_EQ(r.Code_Text, "15/13/8");
+    EXPECT_EQ(r.Code_15, "8");
+    EXPECT_FALSE(r.Invalid);
+}
+
+TEST(CountReport, TheLastFieldWithIsoIsTheCode) {
+    std::string line = Line("4446,908,51,13,0,0", "20.00", "ISO Code: 21/19/16,ISO Code: 16/14/11");
+    auto r = Parse_Count_Report(line, "x").Report;
+    EXPECT_EQ(r.Code_Text, "16/14/11");
+}
+
+TEST(CountReport, WithoutACodeFieldTheCodesAreComputed) {
+    auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20.00", ""), "01100663").Report;
+    EXPECT_FALSE(r.Counter_Code);
+    EXPECT_EQ(r.Code_Text, "15/13/8");
+    EXPECT_FALSE(r.Invalid);
+}
+
+TEST(CountReport, ComputedCodeOfAnEmptyChannelIsAnInvalidCount) {
+    auto r = Parse_Count_Report(Line("4446,908,0,0,0,0", "20.00", ""), "01100663").Report;
+    EXPECT_TRUE(r.Invalid);
+    EXPECT_NE(r.Invalid_Reason.find("channel 3"), std::string::npos);
+}
+
+TEST(CountReport, SixthChannelNeedsTenPerMlInTheFifth) {
+    EXPECT_EQ(
+        Parse_Count_Report(Line("9000,800,70,30,199,55", "20", "ISO Code: 20/17/13"), "x").Report.Value[5],
+        0);
+    EXPECT_EQ(
+        Parse_Count_Report(Line("9000,800,70,30,200,55", "20", "ISO Code: 20/17/13"), "x").Report.Value[5],
+        55);
+    // An unused sixth channel is not read at all.
+    EXPECT_FALSE(
+        Parse_Count_Report(Line("9000,800,70,30,1,junk", "20", "ISO Code: 20/17/13"), "x").Report.Invalid);
+}
+
+TEST(CountReport, CountsBeyond16BitsAreKept) {
+    auto r =
+        Parse_Count_Report(Line("166655,221860,3120,611,204,17", "20.00", "ISO Code: 25/18"), "x").Report;
+    EXPECT_FALSE(r.Invalid);
+    EXPECT_EQ(r.Value[0], 166655);
+    EXPECT_EQ(r.Value[1], 221860);
+}
+
+TEST(CountReport, BadVolumesAreInvalidCountsNotDivisions) {
+    for (const char* v : {"0", "0.4", "", "abc", "-20", "99999"}) {
+        auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", v, "ISO Code: 15/13/8"), "x").Report;
+        EXPECT_TRUE(r.Invalid) << v;
+        EXPECT_NE(r.Invalid_Reason.find("volume"), std::string::npos) << v;
+        EXPECT_EQ(Per_mL_Values(r), (std::array<int32_t, 6>{})) << v;
+    }
+    EXPECT_EQ(Parse_Count_Report(Line("4446,908,51,13,0,0", "20.5", "ISO Code: 15/13/8"), "x").Report.Volume,
+              20);
+}
+
+TEST(CountReport, BrokenReportsGiveAReasonAndNeverThrow) {
+    const std::string cases[] = {"",
+                                 "!S\r",
+                                 "no commas at all",
+                                 "!LPR1,00:00:28.76,BP,RP",
+                                 Line("4446,abc,51,13,0,0", "20", "ISO Code: 15/13/8"),
+                                 Line("99999999999,908,51,13,0,0", "20", "ISO Code: 15/13/8"),
+                                 Line("-5,908,51,13,0,0", "20", "ISO Code: 15/13/8"),
+                                 Line("4446,908,51,13,0,0", "20", "ISO Code: \x01\xff/\x80"),
+                                 std::string("\0\0,\xff,ISO", 8)};
+    for (const auto& c : cases) {
+        Report_Parse p;
+        ASSERT_NO_THROW(p = Parse_Count_Report(c, "01100663")) << c;
+        EXPECT_TRUE(p.Report.Invalid) << c;
+        EXPECT_FALSE(p.Report.Invalid_Reason.empty()) << c;
+    }
+}
+
+TEST(IsoCode, RangeNumbersOfTheStationsTable) {
+    EXPECT_EQ(Get_ISO_Code("4446", "20"), "15");
+    EXPECT_EQ(Get_ISO_Code("908", "20"), "13");
+    EXPECT_EQ(Get_ISO_Code("51", "20"), "8");
+    EXPECT_EQ(Get_ISO_Code("10", "20"), "7"); // 0.5 rounds to 0
+    EXPECT_EQ(Get_ISO_Code("30", "20"), "8"); // 1.5 rounds to 2
+    EXPECT_EQ(Get_ISO_Code("80", "20"), "9"); // 4 alone
+    EXPECT_EQ(Get_ISO_Code("100", "20"), "10");
+    EXPECT_EQ(Get_ISO_Code("0", "20"), "");
+    EXPECT_EQ(Get_ISO_Code("6400000", "20"), "25");
+    EXPECT_EQ(Get_ISO_Code("6400020", "20"), "");
+    EXPECT_EQ(Get_ISO_Code("221860", "20"), "21");
+    EXPECT_EQ(Get_ISO_Code("1e300", "1e-300"), "");
+    EXPECT_EQ(Get_ISO_Code("x", "20"), "");
+    EXPECT_EQ(Get_ISO_Code("20", "0"), "");
+}
+
+TEST(IsoCode, StandardTableOnUnroundedValues) {
+    EXPECT_EQ(Standard_ISO_Code(222.3, 4446), "15");
+    EXPECT_EQ(Standard_ISO_Code(160, 3200), "14"); // the upper bound belongs to the code
+    EXPECT_EQ(Standard_ISO_Code(160.01, 3201), "15");
+    EXPECT_EQ(Standard_ISO_Code(2.55, 51), "9"); // the station's table gives 8 here
+    EXPECT_EQ(Standard_ISO_Code(0.65, 13), "\xE2\x89\xA5"
+                                           "7");
+    EXPECT_EQ(Standard_ISO_Code(0, 0), "\xE2\x89\xA5"
+                                       "0");
+    EXPECT_EQ(Standard_ISO_Code(2500000.5, 50000010), ">28");
+}
+
+TEST(Dilution, SamplesAreScaledChecksAndFlushesAreNot) {
+    auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20", "ISO Code: 15/13/8"), "01100663").Report;
+    ASSERT_TRUE(Scale_For_Dilution(r));
+    EXPECT_EQ(r.Value[0], 44460);
+    EXPECT_TRUE(Is_Sample_Run("01100663"));
+    EXPECT_TRUE(Is_Sample_Run("SINGLE"));
+    EXPECT_FALSE(Is_Sample_Run("check"));
+    EXPECT_FALSE(Is_Sample_Run("FLUSH"));
+    Count_Report big;
+    big.Value[2] = 300000000;
+    EXPECT_FALSE(Scale_For_Dilution(big));
+    EXPECT_EQ(big.Value[2], 300000000);
+}
