@@ -3,6 +3,7 @@
 #include "common/sql.h"
 #include "common/text_file.h"
 #include "support/fake_ports.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -107,8 +108,8 @@ TEST(ShowAlert, BlankTextsShowNothing) {
 }
 
 TEST(OpenTextFile, CreatesWithHeaderOnceThenAppends) {
-    auto dir = std::filesystem::temp_directory_path() / ("pcs_otf_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    test::Temp_Dir tmp;
+    auto dir = tmp.Path();
     auto path = dir / "log.csv";
     std::filesystem::remove(path);
     { auto f = Open_Text_File(path, std::nullopt); }
@@ -125,5 +126,4 @@ TEST(OpenTextFile, CreatesWithHeaderOnceThenAppends) {
     EXPECT_EQ(Read_File(path), "H\r\none\r\ntwo\r\n");
     EXPECT_THROW(Open_Text_File(dir / "missing" / "x.csv", std::nullopt), File_Error);
     EXPECT_THROW(Open_Text_File(dir, std::nullopt), File_Error);
-    std::filesystem::remove_all(dir);
 }

@@ -1,26 +1,19 @@
 #include "common/text_file.h"
 #include "counter/report_processing.h"
 #include "support/fake_ports.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 using namespace pcs;
 
 namespace {
 
 struct Logs : ::testing::Test {
-    std::filesystem::path dir;
+    test::Temp_Dir tmp;
+    std::filesystem::path dir = tmp.Path();
     test::Recording_Alerts alerts;
     Globals g;
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("pcs_logs_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 };
 
 const std::string Report =

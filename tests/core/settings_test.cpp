@@ -2,29 +2,23 @@
 
 #include "common/text.h"
 #include "common/text_file.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <unistd.h>
 
 using namespace pcs;
 
 namespace {
 
 struct Settings_File : ::testing::Test {
-    std::filesystem::path dir;
+    test::Temp_Dir tmp;
+    std::filesystem::path dir = tmp.Path();
     Globals g;
     Settings_Collection settings;
 
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("pcs_settings_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
-        g.App_Folder = dir.string() + "/";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void SetUp() override { g.App_Folder = dir.string() + "/"; }
     void Write(const std::string& bytes) { std::ofstream(dir / "settings.txt", std::ios::binary) << bytes; }
 };
 
