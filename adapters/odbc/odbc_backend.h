@@ -1,0 +1,76 @@
+// The production database backend: the lab's SQL server through an ODBC data source (unixODBC).
+// Vendor headers stay in the .cpp so that callers need nothing but the station's own port.
+#pragma once
+
+#include "db/backend.h"
+#include "db/record_set.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pcs::odbc {
+
+// A row of the result could not be read (for example the server broke off during the fetch).
+// Carries the driver's diagnostic records.
+class Odbc_Error : public db::Db_Error {
+public:
+    Odbc_Error(const std::string& what, std::vector<db::Error_Record> records)
+        : db::Db_Error(what), records_(std::move(records)) {}
+    const std::vector<db::Error_Record>& Records() const noexcept { return records_; }
+
+private:
+    std::vector<db::Error_Record> records_;
+};
+
+// The station's error number for one diagnostic record. The numbers are the ones the station's
+// alerts have always shown (OLE DB result codes), so the lab's IT recognises them:
+//   HYT00, HYT01, S1T00 (timeout)                    -2147217871 (0x80040E31), retried by Database
+//   class 01 (warnings on a statement that ran):
+//     native error 0, 5701, 5703 (plain messages,     0, informational, never shown
+//     changed database context or language)
+//     any other native error                          the native error (e.g. 50000 for a RAISERROR)
+//     no native error on a warning other than 01000   265920 (0x00040EC0, "succeeded with warnings")
+//   errors:
+//     class 28 (invalid authorization)                -2147217843 (0x80040E4D)
+//     class 08 and IM (connection, driver manager)    -2147467259 (0x80004005)
+//     42S02 (table or view not found)                 -2147217865 (0x80040E37)
+//     class 23 (integrity constraint)                 -2147217873 (0x80040E2F)
+//     anything else (syntax, general error, ...)     -2147217900 (0x80040E14)
+// The SQLSTATE and the native error stay in the record beside the number.
+int32_t Error_Number(std::string_view sql_state, int32_t native_error);
+
+inline constexpr int32_t Warning_Number = 265920;                    // 0x00040EC0
+inline constexpr int32_t Authorization_Error_Number = -2147217843;   // 0x80040E4D
+inline constexpr int32_t Connection_Error_Number = -2147467259;      // 0x80004005
+inline constexpr int32_t Table_Not_Found_Error_Number = -2147217865; // 0x80040E37
+inline constexpr int32_t Integrity_Error_Number = -2147217873;       // 0x80040E2F
+inline constexpr int32_t Command_Error_Number = -2147217900;         // 0x80040E14
+
+// Opens connections with SQLDriverConnect on the connection string (no prompt). Each statement runs
+// on a statement handle of its own with the command timeout as query timeout; the login timeout is
+// the connection timeout. Every column is read as text (NULL kept apart), the first result set of a
+// statement is its rows, and a statement without one (an update) answers Rows = null. Warnings
+// attached to the statement itself travel in the outcome's Errors; those of the login are dropped
+// (a SQL server greets every login with "Changed database context").
+class Odbc_Backend : public db::Db_Backend {
+public:
+    Odbc_Backend();
+    ~Odbc_Backend() override;
+    Odbc_Backend(const Odbc_Backend&) = delete;
+    Odbc_Backend& operator=(const Odbc_Backend&) = delete;
+
+    // Throws db::Connect_Error with the driver manager's and driver's records when it cannot connect.
+    std::unique_ptr<db::Db_Connection> Connect(const std::string& connect_string,
+                                               const db::Connect_Options& options) override;
+
+    struct Environment;
+
+private:
+    // Made on the first connection, so that ODBCSYSINI/ODBCINI set before it are honoured.
+    std::shared_ptr<Environment> env_;
+};
+
+} // namespace pcs::odbc

@@ -1,0 +1,68 @@
+// Sets up the tests' ODBC data source before any test makes an ODBC call.
+#include "odbc_test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace pcs::test {
+
+namespace {
+Odbc_Test_Env env;
+}
+
+const Odbc_Test_Env& Odbc_Env() {
+    return env;
+}
+
+std::string Odbc_Test_Env::Driver_Connect_String() const {
+    return std::string("DRIVER=") + PCS_SQLITE_ODBC_DRIVER + ";Database=" + Db_File.string();
+}
+
+std::string Read_Text(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+} // namespace pcs::test
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    using pcs::test::env;
+    ::testing::InitGoogleTest(&argc, argv);
+
+    if (!fs::exists(PCS_SQLITE_ODBC_DRIVER)) {
+        std::cerr << "The SQLite ODBC driver " << PCS_SQLITE_ODBC_DRIVER
+                  << " is missing: install libsqliteodbc (scripts/setup does)\n";
+        return 1;
+    }
+    std::string tmpl = (fs::temp_directory_path() / "pcs_odbc_XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        std::cerr << "Cannot make a temporary folder\n";
+        return 1;
+    }
+    env.Folder = tmpl;
+    env.Db_File = env.Folder / "lab.db";
+    {
+        std::ofstream inst(env.Folder / "odbcinst.ini");
+        inst << "[PCS SQLite3]\nDescription=SQLite ODBC driver for the station's tests\nDriver="
+             << PCS_SQLITE_ODBC_DRIVER << "\n";
+        std::ofstream ini(env.Folder / "odbc.ini");
+        ini << "[" << env.Dsn << "]\nDriver=PCS SQLite3\nDatabase=" << env.Db_File.string() << "\n";
+    }
+    setenv("ODBCSYSINI", env.Folder.c_str(), 1);
+    setenv("ODBCINI", (env.Folder / "odbc.ini").c_str(), 1);
+    // The tests set what they need; nothing of the caller's may leak in.
+    unsetenv("PCSTATION_SQL_TRACE");
+    unsetenv("PCSTATION_CONNECT");
+
+    int rc = RUN_ALL_TESTS();
+    std::error_code ec;
+    fs::remove_all(env.Folder, ec);
+    return rc;
+}
