@@ -51,10 +51,13 @@ int main(int argc, char** argv) {
     {
         std::ofstream inst(env.Folder / "odbcinst.ini");
         inst << "[PCS SQLite3]\nDescription=SQLite ODBC driver for the station's tests\nDriver="
-             << PCS_SQLITE_ODBC_DRIVER << "\n";
+             << PCS_SQLITE_ODBC_DRIVER << "\n\n[PCS Scripted]\nDriver=" << PCS_SCRIPTED_DRIVER << "\n";
         std::ofstream ini(env.Folder / "odbc.ini");
-        ini << "[" << env.Dsn << "]\nDriver=PCS SQLite3\nDatabase=" << env.Db_File.string() << "\n";
+        ini << "[" << env.Dsn << "]\nDriver=PCS SQLite3\nDatabase=" << env.Db_File.string() << "\n\n["
+            << env.Scripted_Dsn << "]\nDriver=PCS Scripted\n";
     }
+    env.Scripted_Log = env.Folder / "scripted.log";
+    setenv("PCS_SCRIPTED_DRIVER_LOG", env.Scripted_Log.c_str(), 1);
     setenv("ODBCSYSINI", env.Folder.c_str(), 1);
     setenv("ODBCINI", (env.Folder / "odbc.ini").c_str(), 1);
     // The tests set what they need; nothing of the caller's may leak in.

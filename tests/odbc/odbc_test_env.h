@@ -11,6 +11,9 @@ struct Odbc_Test_Env {
     std::filesystem::path Folder;  // removed when the tests end
     std::filesystem::path Db_File; // the SQLite file behind the data source
     std::string Dsn = "PCS_TEST";
+    // A data source on the tests' scripted driver (timeouts, warnings, several results).
+    std::string Scripted_Dsn = "PCS_SCRIPTED";
+    std::filesystem::path Scripted_Log; // every statement the scripted driver received
 
     std::string Connect_String() const { return "DSN=" + Dsn; }
     // A connection string naming the driver and file directly, without the data source.
