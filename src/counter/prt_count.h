@@ -1,0 +1,45 @@
+// The particle-count result of the sample in hand and its three writes to the lab database: the
+// result, a repeat run, and taking the test off the sample.
+#pragma once
+
+#include "db/database.h"
+#include "records/result_record.h"
+#include "shell/employee.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pcs {
+
+class PrtCount : public Result_Record {
+public:
+    // The debug flag is read from the database's globals at each write.
+    PrtCount(db::Database& db, const Employee& employee) : db_(db), employee_(employee) {}
+
+    std::string Record_Kind() const override { return "PrtCount"; }
+
+    bool saveOk = false; // the last save succeeded
+
+    // Saves a count. saveOk tells whether the database took it ("DONE" or "PENDING"); Status then
+    // reads "DONE", otherwise the database's own word. Throws db::Statement_Failed_Error (saveOk false)
+    // when the statement did not run, and Conversion_Error after taking the answer when its RUN_NO
+    // does not fit 16 bits. In debug mode nothing is sent and the save succeeds.
+    void Save_Results(const std::string& Lab_Number, int16_t Emp_Num, const db::Field& sample_Volume,
+                      const db::Field& PC2, const db::Field& PC5, const db::Field& PC15,
+                      const db::Field& PC25, const db::Field& PC50, const db::Field& PC100,
+                      const db::Field& PC200, const std::string& Comments);
+
+    // Asks for a repeat run of the test, in the logged-in technician's name. True when the database
+    // answers "READY" (always in debug mode, where nothing is sent).
+    bool Redo_Sample(const std::string& Lab_Number, const std::string& employee_name);
+
+    // Takes the test off the sample with the test action code. True when the database answers "DONE"
+    // (always in debug mode, where nothing is sent).
+    bool Remove_Sample(const std::string& Lab_Number, const std::string& Action);
+
+private:
+    db::Database& db_;
+    const Employee& employee_;
+};
+
+} // namespace pcs
