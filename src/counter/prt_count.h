@@ -5,13 +5,14 @@
 #include "db/database.h"
 #include "records/result_record.h"
 #include "shell/employee.h"
+#include "station/action_panel.h"
 
 #include <cstdint>
 #include <string>
 
 namespace pcs {
 
-class PrtCount : public Result_Record {
+class PrtCount : public Result_Record, public Sample_Remover {
 public:
     // The debug flag is read from the database's globals at each write.
     PrtCount(db::Database& db, const Employee& employee) : db_(db), employee_(employee) {}
@@ -35,7 +36,7 @@ public:
 
     // Takes the test off the sample with the test action code. True when the database answers "DONE"
     // (always in debug mode, where nothing is sent).
-    bool Remove_Sample(const std::string& Lab_Number, const std::string& Action);
+    bool Remove_Sample(const std::string& Lab_Number, const std::string& Action) override;
 
 private:
     db::Database& db_;

@@ -3,6 +3,7 @@
 #include "common/sql.h"
 #include "common/text.h"
 #include "counter/prt_count.h"
+#include "db/connect_string.h"
 #include "db/memory_cursor.h"
 #include "db/statement_error.h"
 #include "records/pqm_fdm.h"
@@ -28,7 +29,8 @@ Rack::Rack(db::Database& db, Employee& employee, const Clock& clock,
            const std::optional<std::string>& station_connect_string)
     : db_(db), employee_(employee), clock_(clock) {
     Lab_Code = Lab_Code_Default;
-    if (station_connect_string) db_.Global_Values().Connect_String = *station_connect_string;
+    db_.Global_Values().Connect_String =
+        station_connect_string ? *station_connect_string : db::Station_Connect_String();
     Load_Software_settings();
     Initialize_pos();
 }

@@ -19,8 +19,8 @@ namespace pcs {
 
 class Rack {
 public:
-    // Loads the settings file and starts with no rack. When a connection string is given it becomes
-    // the process-wide one (the station writes the same value its login screen does).
+    // Stores the station's connection string (the one given, else the site's or the built-in one, as
+    // the login screen does), loads the settings file and starts with no rack.
     Rack(db::Database& db, Employee& employee, const Clock& clock,
          const std::optional<std::string>& station_connect_string = std::nullopt);
 

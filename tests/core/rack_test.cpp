@@ -1,12 +1,14 @@
 #include "common/sql.h"
 #include "common/text.h"
 #include "counter/prt_count.h"
+#include "db/connect_string.h"
 #include "db/statement_error.h"
 #include "lab/rack.h"
 #include "records/pqm_fdm.h"
 #include "records/screen.h"
 #include "records/weights.h"
 #include "records_fixture.h"
+#include "support/temp_dir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -34,22 +36,17 @@ std::vector<db::Field> Rack_Row(const char* position, const char* status, const 
 }
 
 struct RackTest : Records_Fixture {
-    std::filesystem::path dir;
+    Temp_Dir dir;
     Manual_Clock clock{std::chrono::system_clock::from_time_t(2000000000)};
     std::unique_ptr<Rack> rack;
 
     RackTest() {
-        dir = std::filesystem::temp_directory_path() /
-              ("pcs_rack_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
         std::ofstream(dir / "settings.txt") << "INSTRUMENT_ID;PC002;the counter\nCOMM_PORT;1;port\n";
-        g.App_Folder = dir.string() + "/";
+        g.App_Folder = dir.Path().string() + "/";
         emp.Station = "PARTICLE COUNT";
         emp.Emp_Num = 117;
-        rack = std::make_unique<Rack>(db, emp, clock);
+        rack = std::make_unique<Rack>(db, emp, clock, std::string("DSN=LAB"));
     }
-    ~RackTest() override { std::filesystem::remove_all(dir); }
 
     void Answer_Rack(std::vector<std::vector<db::Field>> rows) {
         backend.Queue.push_back(Answer_Script::Rows_Of(Table{Rack_Columns, std::move(rows)}));
@@ -68,6 +65,8 @@ TEST_F(RackTest, CreationLoadsTheSettingsFileAndStartsEmpty) {
 
     Rack with_connection(db, emp, clock, std::string("DSN=STATION"));
     EXPECT_EQ(g.Connect_String, "DSN=STATION");
+    Rack with_station_default(db, emp, clock);
+    EXPECT_EQ(g.Connect_String, db::Station_Connect_String());
 }
 
 TEST_F(RackTest, LoadTextAndGapsBecomeEmptyPositionsUpToTwenty) {
