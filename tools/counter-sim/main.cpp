@@ -139,27 +139,27 @@ private:
     }
 
     void Send_Report() {
-        std::string report = source_.Next(std::time(nullptr));
-        bool counted_fault = false;
+        std::string report;
+        bool faulty = true;
         if (Fault("garbage")) {
+            // Noise in place of a report; the reports to come are not disturbed.
             std::uniform_int_distribution<int> byte(0, 255);
-            std::string junk;
-            while (junk.size() < report.size()) {
+            while (report.size() < 140) {
                 char c = static_cast<char>(byte(rng_));
-                if (c != '\r' && c != '\n') junk += c;
+                if (c != '\r' && c != '\n') report += c;
             }
-            report = junk + "\r";
-            counted_fault = true;
-        } else if (Fault("drop")) {
-            report = report.substr(0, report.size() / 2);
-            hangup_at_ = queued_ + report.size();
-            counted_fault = true;
-        } else if (Fault("no-line-end")) {
-            counted_fault = true;
-        } else {
             report += "\r";
+        } else {
+            report = source_.Next(std::time(nullptr));
+            if (Fault("drop")) {
+                report = report.substr(0, report.size() / 2);
+                hangup_at_ = queued_ + report.size();
+            } else if (!Fault("no-line-end")) {
+                report += "\r";
+                faulty = false;
+            }
         }
-        if (counted_fault && faults_left_ > 0) --faults_left_;
+        if (faulty && faults_left_ > 0) --faults_left_;
         Queue(report);
         report_ends_.push_back(queued_);
     }
