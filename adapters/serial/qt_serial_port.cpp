@@ -116,7 +116,9 @@ void Qt_Serial_Port::On_Ready_Read() {
 }
 
 void Qt_Serial_Port::On_Error(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError)
+        return;
     if (!port_.isOpen() || lost_) return;
     // The device went away. The port is closed once this notification is over; until then it reads as
     // closed, so the next command reopens it.

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -25,12 +28,19 @@ const std::string Example_Report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,
 class Sim {
 public:
     explicit Sim(QStringList args) {
+        // The station opens the simulator through a link of its own: a pseudo-terminal's number is
+        // reused as soon as it is freed, possibly by a test running beside this one.
+        static int n = 0;
+        Link = (std::filesystem::temp_directory_path() /
+                ("pcs_counter_" + std::to_string(::getpid()) + "_" + std::to_string(++n)))
+                   .string();
         proc_.setProgram(COUNTER_SIM_PATH);
-        proc_.setArguments(args << "--verbose");
+        proc_.setArguments(args << "--verbose"
+                                << "--link" << QString::fromStdString(Link));
         proc_.start();
-        if (!proc_.waitForStarted(5000)) return;
-        if (!QTest::qWaitFor([&] { return proc_.canReadLine(); }, 5000)) return;
-        Path = proc_.readLine().trimmed().toStdString();
+        if (!proc_.waitForStarted(15000)) return;
+        if (!QTest::qWaitFor([&] { return proc_.canReadLine(); }, 15000)) return;
+        if (!proc_.readLine().trimmed().isEmpty()) Path = Link;
     }
     ~Sim() {
         if (proc_.state() != QProcess::NotRunning) {
@@ -39,9 +49,10 @@ public:
             proc_.waitForFinished(1000);
         }
     }
-    void Kill() {
-        proc_.kill();
-        proc_.waitForFinished(3000);
+    // The counter goes away (its link with it).
+    void Stop() {
+        proc_.terminate();
+        proc_.waitForFinished(15000);
     }
     bool Finished(int ms) { return proc_.state() == QProcess::NotRunning || proc_.waitForFinished(ms); }
     // What the simulator logged of the commands it received.
@@ -49,9 +60,10 @@ public:
         log_ += proc_.readAllStandardError().toStdString();
         return log_;
     }
-    std::string Path;
+    std::string Path; // the link to the pseudo-terminal
 
 private:
+    std::string Link;
     QProcess proc_;
     std::string log_;
 };
@@ -85,7 +97,7 @@ struct Panel_Rig {
         panel->Load(settings);
     }
     ~Panel_Rig() { panel->Unload(); }
-    bool Wait(const std::function<bool()>& cond, int ms = 5000) { return QTest::qWaitFor(cond, ms); }
+    bool Wait(const std::function<bool()>& cond, int ms = 15000) { return QTest::qWaitFor(cond, ms); }
 };
 
 } // namespace
@@ -159,11 +171,11 @@ TEST(SerialLink, CounterGoneBetweenCommandsGivesTheMessage) {
     ASSERT_FALSE(sim->Path.empty());
     Panel_Rig rig(sim->Path);
     ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
-    sim->Kill();
-    QTest::qWait(200); // the hang-up reaches the port
+    sim->Stop();
+    ASSERT_TRUE(rig.Wait([&] { return !rig.port->Is_Open(); })); // the hang-up reaches the port
     rig.panel->Run_Button_Click();
     rig.panel->Run_Button_Click();
-    EXPECT_FALSE(rig.alerts.Alerts.empty());
+    ASSERT_EQ(rig.alerts.Alerts.size(), 2u);
     EXPECT_EQ(rig.alerts.Alerts.front(), "Cannot connect to device");
     EXPECT_EQ(rig.panel->Link.sCounterState, "IDLE");
 }
@@ -222,8 +234,8 @@ TEST(SerialLinkFaults, LineDroppedInTheMiddleOfAReport) {
     ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
     rig.panel->Run_Button_Click();
     EXPECT_TRUE(rig.Wait([&] { return rig.panel->Bffr().size() > 10; }));
-    EXPECT_TRUE(sim.Finished(5000));
-    QTest::qWait(200);
+    EXPECT_TRUE(sim.Finished(15000));
+    ASSERT_TRUE(rig.Wait([&] { return !rig.port->Is_Open(); }));
     EXPECT_EQ(rig.view.Hides, 0);
     EXPECT_EQ(rig.panel->Bffr(), "!S\r" + Example_Report.substr(0, Example_Report.size() / 2));
     rig.panel->Run_Button_Click(); // stop: the counter is gone
