@@ -261,3 +261,46 @@ TEST_F(Panel_Fixture, MissingCommPortStillLoadsAndReportsTheDevice) {
     settings.Add("COMM_PORT", Settings{"COMM_PORT", "not a port", "", "NORMAL", {}});
     EXPECT_NO_THROW(Load("CHECK"));
 }
+
+#include "counter/prt_count.h"
+#include "records_fixture.h"
+
+namespace {
+
+struct Panel_With_Records : pcs::test::Records_Fixture {
+    Manual_Clock clock;
+    Scripted_Serial_Port port;
+    Recording_View view;
+    Settings_Collection settings;
+    PrtCount rec{db, emp};
+    Action_Panel panel{g, clock, alerts, port, rec, view};
+    Panel_With_Records() {
+        emp.Emp_Num = 117;
+        view.Alerts = &alerts;
+        panel.sLabNumber = "0012345";
+        panel.Load(settings);
+    }
+};
+
+} // namespace
+
+TEST_F(Panel_With_Records, ReasonTakesTheTestOffThroughTheResultRecord) {
+    backend.Queue.push_back(pcs::test::Row({"LAB_STATUS"}, {pcs::test::F("DONE")}));
+    alerts.Answers = {Answer_Yes};
+    panel.Reason_Click(4);
+    EXPECT_EQ(Last_Statement(), "exec lab.dbo.labtrack_testaction @labnumber = '0012345', @empnum = 117, "
+                                "@labcode = 'VOLMAR', @testgrp = 'PrtCount', @testaction = 'TOO_CLOUDY' ");
+    EXPECT_EQ(panel.Action, "REMOVE");
+    EXPECT_EQ(alerts.Alerts.back(), "Sample was removed");
+}
+
+TEST_F(Panel_With_Records, LostDatabaseLeavesThePanelOpen) {
+    backend.Queue.push_back(pcs::test::Failed());
+    alerts.Answers = {Answer_Yes};
+    panel.Reason_Click(0);
+    EXPECT_EQ(panel.Action, "");
+    EXPECT_EQ(view.Hides, 0);
+    ASSERT_FALSE(alerts.Alerts.empty());
+    EXPECT_EQ(alerts.Alerts.back(),
+              "The lab database did not answer the test removal. Check the connection and try again.");
+}
