@@ -1,0 +1,263 @@
+#include "embedded_backend.h"
+
+#include "procedures.h"
+#include "sql_dialect.h"
+#include "sqlite_db.h"
+
+#include "common/text.h"
+
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <mutex>
+#include <regex>
+
+namespace pcs::embedded {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t Command_Error_Number = -2147217900;    // 0x80040E14
+constexpr int32_t Table_Not_Found_Number = -2147217865;  // 0x80040E37
+constexpr int32_t Integrity_Error_Number = -2147217873;  // 0x80040E2F
+constexpr int32_t Connection_Error_Number = -2147467259; // 0x80004005
+
+class Table_Cursor final : public db::Db_Cursor {
+public:
+    explicit Table_Cursor(Table t) : table_(std::move(t)) {}
+    const std::vector<std::string>& Columns() const override { return table_.Columns; }
+    bool Fetch() override {
+        if (next_ < table_.Rows.size())
+            row_ = next_++;
+        else
+            row_ = next_ = table_.Rows.size();
+        return row_ < table_.Rows.size();
+    }
+    const db::Field& Value(size_t column) const override { return table_.Rows.at(row_).at(column); }
+
+private:
+    Table table_;
+    size_t row_ = 0;  // the current row; Rows.size() at the end
+    size_t next_ = 0; // the row the next Fetch moves to
+};
+
+db::Error_Record Record(const std::string& sql_state, int native, const std::string& description) {
+    return db::Error_Record{Error_Number_For(sql_state), description, sql_state, native};
+}
+
+// SQLite's schema names back to the names the station writes.
+std::string Station_Names(std::string text) {
+    static const std::regex main_name(R"(\bmain\.)");
+    static const std::regex attached(R"(\b(labrack|sop|hadel)\.)");
+    text = std::regex_replace(text, main_name, "lab.dbo.");
+    return std::regex_replace(text, attached, "$1.dbo.");
+}
+
+db::Error_Record Record_For(const Sqlite_Error& e) {
+    std::string message = e.what();
+    if (e.Is_Busy())
+        return db::Error_Record{db::Timeout_Error_Number,
+                                "Lock request time out period exceeded: the embedded lab database is busy (" +
+                                    message + ").",
+                                "HYT00", 1222};
+    auto after = [&](const std::string& prefix) -> std::optional<std::string> {
+        if (message.rfind(prefix, 0) == 0) return Station_Names(message.substr(prefix.size()));
+        return std::nullopt;
+    };
+    if (auto t = after("no such table: ")) return Record("42S02", 208, "Invalid object name '" + *t + "'.");
+    if (auto v = after("no such view: ")) return Record("42S02", 208, "Invalid object name '" + *v + "'.");
+    if (auto c = after("no such column: ")) return Record("42S22", 207, "Invalid column name '" + *c + "'.");
+    if (auto f = after("no such function: "))
+        return Record("42000", 195, "'" + *f + "' is not a recognized built-in function name.");
+    if (message.find("syntax error") != std::string::npos ||
+        message.find("incomplete input") != std::string::npos)
+        return Record("42000", 102, "Incorrect syntax: " + Station_Names(message) + ".");
+    switch (e.Code()) {
+    case SQLITE_CONSTRAINT:
+        return Record("23000", 2627,
+                      "Violation of a constraint of the lab database: " + Station_Names(message) + ".");
+    case SQLITE_READONLY:
+        return Record("25006", 3906, "The embedded lab database is read-only: " + message + ".");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return Record("HY000", e.Extended_Code(),
+                      "The embedded lab database file is damaged: " + message + ".");
+    case SQLITE_FULL:
+        return Record("HY000", e.Extended_Code(),
+                      "The disk of the embedded lab database is full: " + message + ".");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return Record("08S01", e.Extended_Code(),
+                      "The embedded lab database cannot be read or written: " + message + ".");
+    default:
+        return Record("HY000", e.Extended_Code(),
+                      "Embedded lab database error: " + Station_Names(message) + ".");
+    }
+}
+
+struct File_Identity {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    bool operator==(const File_Identity&) const = default;
+};
+
+std::optional<File_Identity> Identity_Of(const fs::path& p) {
+    struct stat st {};
+    if (::stat(p.c_str(), &st) != 0) return std::nullopt;
+    return File_Identity{st.st_dev, st.st_ino};
+}
+
+struct Pooled {
+    std::unique_ptr<Sqlite_Db> Db;
+    File_Identity Identity;
+};
+
+} // namespace
+
+struct Embedded_Backend::Pool {
+    std::mutex Lock;
+    pid_t Owner = ::getpid();
+    std::map<std::string, std::vector<Pooled>> Idle;
+    static constexpr size_t Max_Idle = 4;
+
+    // Handles made before a fork belong to the parent: the child neither uses nor closes them.
+    void Forget_If_Forked() {
+        if (Owner == ::getpid()) return;
+        for (auto& [path, list] : Idle)
+            for (auto& p : list)
+                (void)p.Db.release();
+        Idle.clear();
+        Owner = ::getpid();
+    }
+};
+
+namespace {
+
+class Embedded_Connection final : public db::Db_Connection {
+public:
+    Embedded_Connection(Pooled db, std::string key, std::weak_ptr<Embedded_Backend::Pool> pool)
+        : db_(std::move(db)), key_(std::move(key)), pool_(std::move(pool)) {}
+
+    ~Embedded_Connection() override {
+        try {
+            if (db_.Db->In_Transaction())
+                sqlite3_exec(db_.Db->Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            if (auto pool = pool_.lock()) {
+                std::lock_guard<std::mutex> guard(pool->Lock);
+                pool->Forget_If_Forked();
+                auto& idle = pool->Idle[key_];
+                if (idle.size() < Embedded_Backend::Pool::Max_Idle) idle.push_back(std::move(db_));
+            }
+        } catch (...) {
+        }
+    }
+
+    db::Exec_Outcome Execute(const std::string& sql) override {
+        db::Exec_Outcome out;
+        try {
+            Parsed_Statement parsed = Parse_Statement(sql);
+            if (auto* call = std::get_if<Procedure_Call>(&parsed)) {
+                const Procedure* proc = Find_Procedure(*call);
+                if (!proc)
+                    throw Dialect_Error(2812, "42000",
+                                        "Could not find stored procedure '" + call->Full_Name + "'.");
+                Proc_Result r = Run_Procedure(*db_.Db, *proc, *call);
+                if (r.Has_Rows) out.Rows = std::make_unique<Table_Cursor>(std::move(r.Rows));
+            } else {
+                Table t;
+                if (db_.Db->Run_Text(std::get<Plain_Statement>(parsed).Sql, t))
+                    out.Rows = std::make_unique<Table_Cursor>(std::move(t));
+            }
+            out.Ok = true;
+        } catch (const Dialect_Error& e) {
+            out.Errors.push_back(Record(e.Sql_State(), e.Native(), e.what()));
+        } catch (const Proc_Error& e) {
+            out.Errors.push_back(Record(e.Sql_State(), e.Native(), e.what()));
+        } catch (const Sqlite_Error& e) {
+            out.Errors.push_back(Record_For(e));
+        } catch (const std::exception& e) {
+            out.Errors.push_back(Record("HY000", 0, std::string("Embedded lab database error: ") + e.what()));
+        }
+        if (!out.Ok) out.Rows.reset();
+        return out;
+    }
+
+private:
+    Pooled db_;
+    std::string key_;
+    std::weak_ptr<Embedded_Backend::Pool> pool_;
+};
+
+} // namespace
+
+bool Is_Embedded_Connect_String(std::string_view cs) {
+    std::string t = LTrim(cs);
+    return t.size() >= Connect_Prefix.size() &&
+           Equals_No_Case(t.substr(0, Connect_Prefix.size()), Connect_Prefix);
+}
+
+fs::path Embedded_Path(std::string_view cs) {
+    if (!Is_Embedded_Connect_String(cs))
+        throw db::Connect_Error("Not an embedded lab database connection string: " + std::string(cs));
+    std::string path = Trim(LTrim(cs).substr(Connect_Prefix.size()));
+    while (!path.empty() && path.back() == ';')
+        path.pop_back();
+    path = Trim(path);
+    if (path.empty()) throw db::Connect_Error("The embedded lab database connection string names no file.");
+    return fs::path(path);
+}
+
+std::string Embedded_Connect_String(const fs::path& lab_file) {
+    return std::string(Connect_Prefix) + lab_file.string();
+}
+
+int32_t Error_Number_For(std::string_view s) {
+    if (s == "HYT00" || s == "HYT01") return db::Timeout_Error_Number;
+    if (s == "42S02") return Table_Not_Found_Number;
+    if (s.substr(0, 2) == "23") return Integrity_Error_Number;
+    if (s.substr(0, 2) == "08") return Connection_Error_Number;
+    return Command_Error_Number;
+}
+
+Embedded_Backend::Embedded_Backend() : pool_(std::make_shared<Pool>()) {}
+
+Embedded_Backend::~Embedded_Backend() {
+    std::lock_guard<std::mutex> guard(pool_->Lock);
+    pool_->Forget_If_Forked();
+    pool_->Idle.clear();
+}
+
+std::unique_ptr<db::Db_Connection> Embedded_Backend::Connect(const std::string& connect_string,
+                                                             const db::Connect_Options& options) {
+    fs::path path = Embedded_Path(connect_string);
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    std::string key = (ec ? path : absolute).lexically_normal().string();
+    int timeout_ms = std::max(0, options.Command_Timeout_S) * 1000;
+
+    std::optional<File_Identity> identity = Identity_Of(path);
+    {
+        std::lock_guard<std::mutex> guard(pool_->Lock);
+        pool_->Forget_If_Forked();
+        auto& idle = pool_->Idle[key];
+        while (!idle.empty()) {
+            Pooled p = std::move(idle.back());
+            idle.pop_back();
+            // A file set replaced since (a new database at the same path) needs a new connection.
+            if (identity && p.Identity == *identity) {
+                p.Db->Set_Busy_Timeout(timeout_ms);
+                return std::make_unique<Embedded_Connection>(std::move(p), key, pool_);
+            }
+        }
+    }
+    Pooled p;
+    p.Db = std::make_unique<Sqlite_Db>(path, timeout_ms);
+    p.Identity = Identity_Of(path).value_or(File_Identity{});
+    return std::make_unique<Embedded_Connection>(std::move(p), key, pool_);
+}
+
+} // namespace pcs::embedded

@@ -1,0 +1,318 @@
+#include "sqlite_db.h"
+
+#include "common/text.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <ctime>
+
+namespace pcs::embedded {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// SQL Server's way: charindex(needle, haystack [, start]) is 1-based, 0 when absent, and ignores case
+// under the lab's collation.
+void Charindex(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::string needle = UCase(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+    std::string hay = UCase(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])));
+    long long start = 1;
+    if (argc == 3 && sqlite3_value_type(argv[2]) != SQLITE_NULL) start = sqlite3_value_int64(argv[2]);
+    if (start < 1) start = 1;
+    if (needle.empty() || static_cast<size_t>(start - 1) > hay.size()) {
+        sqlite3_result_int(ctx, 0);
+        return;
+    }
+    size_t at = hay.find(needle, static_cast<size_t>(start - 1));
+    sqlite3_result_int64(ctx, at == std::string::npos ? 0 : static_cast<long long>(at) + 1);
+}
+
+void Isnumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_NULL) {
+        sqlite3_result_int(ctx, 0);
+    } else if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        sqlite3_result_int(ctx, 1);
+    } else {
+        const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        sqlite3_result_int(ctx, text && Is_Numeric(text) ? 1 : 0);
+    }
+}
+
+void Getdate(sqlite3_context* ctx, int, sqlite3_value**) {
+    std::string now = Now_Text();
+    sqlite3_result_text(ctx, now.c_str(), static_cast<int>(now.size()), SQLITE_TRANSIENT);
+}
+
+// len() ignores trailing blanks, as the server's does.
+void Len(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    sqlite3_result_int64(ctx, static_cast<long long>(RTrim(text ? text : "").size()));
+}
+
+void Register_Functions(sqlite3* db) {
+    int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db, "charindex", 2, flags, nullptr, Charindex, nullptr, nullptr);
+    sqlite3_create_function(db, "charindex", 3, flags, nullptr, Charindex, nullptr, nullptr);
+    sqlite3_create_function(db, "isnumeric", 1, flags, nullptr, Isnumeric, nullptr, nullptr);
+    sqlite3_create_function(db, "len", 1, flags, nullptr, Len, nullptr, nullptr);
+    sqlite3_create_function(db, "getdate", 0, SQLITE_UTF8, nullptr, Getdate, nullptr, nullptr);
+}
+
+fs::path With_Schema(const fs::path& lab, const std::string& schema) {
+    fs::path p = lab;
+    std::string ext = p.extension().string();
+    p.replace_extension();
+    return fs::path(p.string() + "." + schema + ext);
+}
+
+} // namespace
+
+bool Sqlite_Error::Is_Busy() const noexcept {
+    return code_ == SQLITE_BUSY || code_ == SQLITE_LOCKED;
+}
+
+Param Param_Of(const std::optional<std::string>& field) {
+    if (!field) return std::monostate{};
+    return *field;
+}
+
+File_Set File_Set::For(const fs::path& lab_file) {
+    File_Set f;
+    f.Lab = lab_file;
+    f.Labrack = With_Schema(lab_file, "labrack");
+    f.Sop = With_Schema(lab_file, "sop");
+    f.Hadel = With_Schema(lab_file, "hadel");
+    return f;
+}
+
+std::vector<std::pair<std::string, fs::path>> File_Set::Attached() const {
+    return {{"labrack", Labrack}, {"sop", Sop}, {"hadel", Hadel}};
+}
+
+Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create) {
+    File_Set files = File_Set::For(lab_file);
+    if (!create) {
+        for (const fs::path& p : {files.Lab, files.Labrack, files.Sop, files.Hadel}) {
+            std::error_code ec;
+            if (!fs::is_regular_file(p, ec))
+                throw db::Connect_Error(
+                    "The embedded lab database file " + p.string() +
+                        " does not exist (create it with: labdb create " + lab_file.string() + ")",
+                    {{-2147467259,
+                      "Cannot open the embedded lab database: " + p.string() + " does not exist.", "08001",
+                      SQLITE_CANTOPEN}});
+        }
+    }
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(files.Lab.string().c_str(), &db_, flags, nullptr);
+    auto refuse = [&](const std::string& what) {
+        std::string message = what + (db_ ? std::string(": ") + sqlite3_errmsg(db_) : std::string());
+        int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+        if (db_) sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw db::Connect_Error(message, {{-2147467259, message, "08001", code}});
+    };
+    if (rc != SQLITE_OK) refuse("Cannot open the embedded lab database " + files.Lab.string());
+    sqlite3_extended_result_codes(db_, 1);
+    Set_Busy_Timeout(busy_timeout_ms);
+    for (const auto& [schema, path] : files.Attached()) {
+        sqlite3_stmt* st = nullptr;
+        std::string sql = "ATTACH DATABASE ?1 AS " + schema;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            refuse("Cannot attach " + path.string());
+        std::string p = path.string();
+        sqlite3_bind_text(st, 1, p.c_str(), static_cast<int>(p.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE) refuse("Cannot attach " + path.string());
+    }
+    Register_Functions(db_);
+    char* err = nullptr;
+    if (sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, &err) != SQLITE_OK) sqlite3_free(err);
+    if (!create) {
+        // A file that is not a lab database is refused here rather than at the first statement.
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(db_, "SELECT VALUE FROM main.db_info WHERE NAME = 'schema_version'", -1, &st,
+                                nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_ROW) refuse(files.Lab.string() + " is not an embedded lab database");
+    }
+}
+
+Sqlite_Db::~Sqlite_Db() {
+    for (auto& [sql, st] : cache_)
+        sqlite3_finalize(st);
+    if (db_) sqlite3_close_v2(db_);
+}
+
+void Sqlite_Db::Set_Busy_Timeout(int ms) {
+    sqlite3_busy_timeout(db_, ms);
+}
+
+void Sqlite_Db::Fail(int rc) const {
+    throw Sqlite_Error(rc & 0xff, sqlite3_extended_errcode(db_), sqlite3_errmsg(db_));
+}
+
+sqlite3_stmt* Sqlite_Db::Prepare_Cached(const std::string& sql) {
+    auto it = cache_.find(sql);
+    if (it != cache_.end()) {
+        sqlite3_reset(it->second);
+        sqlite3_clear_bindings(it->second);
+        return it->second;
+    }
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    if (rc != SQLITE_OK) Fail(rc);
+    cache_.emplace(sql, st);
+    return st;
+}
+
+sqlite3_stmt* Sqlite_Db::Bind(const std::string& sql, const Param* params, size_t count) {
+    sqlite3_stmt* st = Prepare_Cached(sql);
+    for (size_t i = 0; i < count; ++i) {
+        int idx = static_cast<int>(i + 1);
+        const Param& p = params[i];
+        int rc = SQLITE_OK;
+        if (std::holds_alternative<std::monostate>(p))
+            rc = sqlite3_bind_null(st, idx);
+        else if (auto v = std::get_if<long long>(&p))
+            rc = sqlite3_bind_int64(st, idx, *v);
+        else if (auto d = std::get_if<double>(&p))
+            rc = sqlite3_bind_double(st, idx, *d);
+        else {
+            const std::string& s = std::get<std::string>(p);
+            rc = sqlite3_bind_text(st, idx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK) Fail(rc);
+    }
+    return st;
+}
+
+Table Sqlite_Db::Read_All(sqlite3_stmt* st) {
+    Table t;
+    int n = sqlite3_column_count(st);
+    t.Columns.reserve(n);
+    for (int c = 0; c < n; ++c)
+        t.Columns.emplace_back(sqlite3_column_name(st, c));
+    for (;;) {
+        int rc = sqlite3_step(st);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) {
+            sqlite3_reset(st);
+            Fail(rc);
+        }
+        std::vector<db::Field> row;
+        row.reserve(n);
+        for (int c = 0; c < n; ++c) {
+            if (sqlite3_column_type(st, c) == SQLITE_NULL) {
+                row.emplace_back(std::nullopt);
+            } else {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+                row.emplace_back(std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, c))));
+            }
+        }
+        t.Rows.push_back(std::move(row));
+    }
+    sqlite3_reset(st);
+    return t;
+}
+
+Table Sqlite_Db::Query(const std::string& sql, std::initializer_list<Param> params) {
+    return Read_All(Bind(sql, params.begin(), params.size()));
+}
+
+Table Sqlite_Db::Query(const std::string& sql, const std::vector<Param>& params) {
+    return Read_All(Bind(sql, params.data(), params.size()));
+}
+
+int Sqlite_Db::Exec(const std::string& sql, std::initializer_list<Param> params) {
+    sqlite3_stmt* st = Bind(sql, params.begin(), params.size());
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) Fail(rc);
+    return sqlite3_changes(db_);
+}
+
+void Sqlite_Db::Exec_Script(const std::string& sql) {
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string message = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        throw Sqlite_Error(rc & 0xff, sqlite3_extended_errcode(db_), message);
+    }
+}
+
+long long Sqlite_Db::Last_Insert_Id() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
+bool Sqlite_Db::In_Transaction() const {
+    return sqlite3_get_autocommit(db_) == 0;
+}
+
+bool Sqlite_Db::Run_Text(const std::string& sql, Table& out) {
+    const char* rest = sql.c_str();
+    bool has_rows = false;
+    // A text may hold several statements; the first that gives columns is the answer.
+    while (rest && *rest) {
+        sqlite3_stmt* st = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(db_, rest, -1, &st, &tail);
+        if (rc != SQLITE_OK) Fail(rc);
+        rest = tail;
+        if (!st) continue; // blanks or a comment
+        struct Finalize {
+            sqlite3_stmt* s;
+            ~Finalize() { sqlite3_finalize(s); }
+        } guard{st};
+        if (sqlite3_column_count(st) > 0 && !has_rows) {
+            out = Read_All(st);
+            has_rows = true;
+        } else {
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE) Fail(rc);
+        }
+    }
+    return has_rows;
+}
+
+Transaction::Transaction(Sqlite_Db& db, bool immediate) : db_(db) {
+    db_.Exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+    open_ = true;
+}
+
+Transaction::~Transaction() {
+    if (open_ && db_.In_Transaction()) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Transaction::Commit() {
+    db_.Exec("COMMIT");
+    open_ = false;
+}
+
+std::string Now_Text() {
+    std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+} // namespace pcs::embedded

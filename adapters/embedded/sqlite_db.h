@@ -1,0 +1,110 @@
+// Small RAII layer over one SQLite connection of the embedded lab database: the file set opened with
+// its attached schemas, cached prepared statements, materialised query results and transactions.
+// Internal to the embedded adapter.
+#pragma once
+
+#include "db/backend.h"
+
+#include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace pcs::embedded {
+
+// An error SQLite reported, with its (extended) result code.
+class Sqlite_Error : public std::runtime_error {
+public:
+    Sqlite_Error(int code, int extended, const std::string& what)
+        : std::runtime_error(what), code_(code), extended_(extended) {}
+    int Code() const noexcept { return code_; }
+    int Extended_Code() const noexcept { return extended_; }
+    bool Is_Busy() const noexcept;
+
+private:
+    int code_;
+    int extended_;
+};
+
+// A value bound to a statement parameter.
+using Param = std::variant<std::monostate, long long, double, std::string>;
+Param Param_Of(const std::optional<std::string>& field);
+
+// Rows read to the end: column names as the statement gives them, every value as text or NULL.
+struct Table {
+    std::vector<std::string> Columns;
+    std::vector<std::vector<db::Field>> Rows;
+};
+
+// The files of one lab database: the main file (schema "lab") and one file per attached schema.
+struct File_Set {
+    std::filesystem::path Lab;
+    std::filesystem::path Labrack, Sop, Hadel;
+    static File_Set For(const std::filesystem::path& lab_file);
+    std::vector<std::pair<std::string, std::filesystem::path>> Attached() const;
+};
+
+class Sqlite_Db {
+public:
+    // Opens an existing file set (create = false) or creates the files (create = true). Throws
+    // db::Connect_Error when a file is missing or cannot be opened.
+    Sqlite_Db(const std::filesystem::path& lab_file, int busy_timeout_ms, bool create = false);
+    ~Sqlite_Db();
+    Sqlite_Db(const Sqlite_Db&) = delete;
+    Sqlite_Db& operator=(const Sqlite_Db&) = delete;
+
+    sqlite3* Handle() const noexcept { return db_; }
+    void Set_Busy_Timeout(int ms);
+
+    // A prepared statement, kept for the connection's lifetime; reset and unbound when handed out.
+    sqlite3_stmt* Prepare_Cached(const std::string& sql);
+
+    // Runs one statement and reads all its rows.
+    Table Query(const std::string& sql, std::initializer_list<Param> params = {});
+    Table Query(const std::string& sql, const std::vector<Param>& params);
+    // Runs one statement and returns the number of rows it changed.
+    int Exec(const std::string& sql, std::initializer_list<Param> params = {});
+    // Runs a script of statements (no parameters, no rows).
+    void Exec_Script(const std::string& sql);
+    long long Last_Insert_Id() const;
+    bool In_Transaction() const;
+
+    // Runs a statement prepared on the spot (not cached): plain statement texts vary with their values.
+    // Returns whether it gave a result set (columns), and fills rows.
+    bool Run_Text(const std::string& sql, Table& out);
+
+private:
+    sqlite3_stmt* Bind(const std::string& sql, const Param* params, size_t count);
+    Table Read_All(sqlite3_stmt* st);
+    [[noreturn]] void Fail(int rc) const;
+
+    sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> cache_;
+};
+
+// A transaction that rolls back unless committed. Immediate transactions take the write lock at once,
+// so two processes racing for the same rows are put in order.
+class Transaction {
+public:
+    Transaction(Sqlite_Db& db, bool immediate);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit();
+
+private:
+    Sqlite_Db& db_;
+    bool open_ = false;
+};
+
+// The current local time as the database stores it ("YYYY-MM-DD hh:mm:ss").
+std::string Now_Text();
+
+} // namespace pcs::embedded
