@@ -237,7 +237,7 @@ std::unique_ptr<db::Db_Connection> Embedded_Backend::Connect(const std::string& 
     std::error_code ec;
     fs::path absolute = fs::absolute(path, ec);
     std::string key = (ec ? path : absolute).lexically_normal().string();
-    int timeout_ms = std::max(0, options.Command_Timeout_S) * 1000;
+    int timeout_ms = lock_wait_ms_ ? *lock_wait_ms_ : std::max(0, options.Command_Timeout_S) * 1000;
 
     std::optional<File_Identity> identity = Identity_Of(path);
     {

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,10 +44,15 @@ public:
     std::unique_ptr<db::Db_Connection> Connect(const std::string& connect_string,
                                                const db::Connect_Options& options) override;
 
+    // How long a statement waits for another process's lock before it fails with the timeout number
+    // (and is retried by the database layer). By default the command timeout.
+    void Set_Lock_Wait_Ms(std::optional<int> ms) { lock_wait_ms_ = ms; }
+
     struct Pool;
 
 private:
     std::shared_ptr<Pool> pool_;
+    std::optional<int> lock_wait_ms_;
 };
 
 } // namespace pcs::embedded

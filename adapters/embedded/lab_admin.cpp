@@ -212,6 +212,18 @@ long long Lab_Admin::Route_Rack(const Rack_Spec& r) {
                 "VALUES (?1, ?2, ?3, ?4, 'READY', ?5, ?6)",
                 {lab_id, r.Lab_Code, r.Test_Group, run, std::string(run > 1 ? "REDO" : "ROUTINE"), now});
         }
+        // A weighed test group keeps its weight in its own table: the row waits there for the scale.
+        Table result_table = db_->Query(
+            "SELECT RESULT_TABLE, IS_WEIGHED FROM main.test_groups WHERE TEST_GROUP = ?1", {r.Test_Group});
+        if (!result_table.Rows.empty() && result_table.Rows[0][1] == std::optional<std::string>("1")) {
+            Table run =
+                db_->Query("SELECT RUN_NO FROM main.lab_tracking WHERE LAB_ID = ?1 AND TEST_GROUP = ?2 "
+                           "AND STATUS = 'READY' ORDER BY RUN_NO DESC LIMIT 1",
+                           {lab_id, r.Test_Group});
+            db_->Exec("INSERT OR IGNORE INTO main.\"" + result_table.Rows[0][0].value_or("") +
+                          "\" (LAB_ID, RUN_NO) VALUES (?1, ?2)",
+                      {lab_id, Param_Of(run.Rows.at(0)[0])});
+        }
         db_->Exec("INSERT INTO labrack.rack_positions (RACK_ID, POSITION, LAB_ID) VALUES (?1, ?2, ?3)",
                   {rack_id, position, lab_id});
     }
@@ -424,7 +436,10 @@ INSERT INTO labrack.Lab_Software_Settings (SOFTWARE_ID, SETTING, VALUE, DESCRIPT
                 add_test(id, "PrtCount", 2, "READY", Hours_Ago(age_hours - 1), std::nullopt, std::nullopt);
             } else {
                 add_test(id, "PrtCount", 1, "READY", received, std::nullopt, std::nullopt);
-                if (pos % 6 == 0) add_test(id, "KF", 1, "READY", received, std::nullopt, std::nullopt);
+                if (pos % 6 == 0) {
+                    add_test(id, "KF", 1, "READY", received, std::nullopt, std::nullopt);
+                    db_->Exec("INSERT INTO main.testgroup_kf (LAB_ID, RUN_NO) VALUES (?1, 1)", {id});
+                }
                 if (pos % 4 == 1) add_test(id, "SCREEN", 1, "READY", received, std::nullopt, std::nullopt);
             }
             db_->Exec("INSERT INTO labrack.rack_positions (RACK_ID, POSITION, LAB_ID) VALUES (?1, ?2, ?3)",

@@ -223,7 +223,7 @@ Proc_Result Get_Rack_Priority(Sqlite_Db& db, const Proc_Args& a) {
         "JOIN main.test_groups g ON g.TEST_GROUP = t.TEST_GROUP "
         "WHERE r.LAB_CODE = ?1 AND (?2 IS NULL OR t.TEST_GROUP = ?2) AND (?3 = 0 OR g.IS_WEIGHED = 1)) "
         "WHERE PRIORITY <> 'NORMAL' GROUP BY PRIORITY ORDER BY " +
-        Rank_Of("PRIORITY");
+        Rank_Of("PRIORITY") + " DESC";
     return Proc_Result::Of(db.Query(sql, {lab, Param_Of(group), weight_required ? 1LL : 0LL}));
 }
 
@@ -831,12 +831,14 @@ const char* Rack_Tests_Sql_Text() {
 }
 
 int Iso_Range_Number(double per_ml) {
-    // Upper limits (inclusive) of ISO 4406 range numbers 0 to 28, particles per mL.
-    static const double upper[] = {0.01,  0.02,  0.04,  0.08,  0.16,   0.32,   0.64,   1.3,     2.5,    5,
-                                   10,    20,    40,    80,    160,    320,    640,    1300,    2500,   5000,
-                                   10000, 20000, 40000, 80000, 160000, 320000, 640000, 1300000, 2500000};
-    for (int r = 0; r < 29; ++r)
-        if (per_ml <= upper[r]) return r;
+    // The ISO 4406 scale on the count per mL rounded to a whole number (halves to even), as the station
+    // codes a count itself, so both show the same code: 0 and 1 give 7, 4 alone gives 9.
+    static const long long upper[] = {1,     3,      4,      10,     20,      40,     80,    160,
+                                      320,   640,    1300,   2500,   5000,    10000,  20000, 40000,
+                                      80000, 160000, 320000, 640000, 1300000, 2500000};
+    double n = Round_Half_Even(per_ml);
+    for (int i = 0; i < static_cast<int>(sizeof upper / sizeof upper[0]); ++i)
+        if (n <= static_cast<double>(upper[i])) return 7 + i;
     return 29;
 }
 
