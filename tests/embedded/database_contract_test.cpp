@@ -1,0 +1,122 @@
+// What the station's database layer promises its callers, checked on the embedded backend: NULLs,
+// column names in any case, result sets that were never opened, error numbers and texts, and the
+// retry of a statement that waited too long for a lock.
+
+#include "embedded_fixture.h"
+
+using namespace pcs;
+using namespace pcs::test;
+
+namespace {
+
+// Counts the statements that reach the backend.
+class Counting_Backend : public db::Db_Backend {
+public:
+    explicit Counting_Backend(db::Db_Backend& inner) : inner_(inner) {}
+    int Runs = 0;
+    std::vector<db::Error_Record> Last_Errors;
+    std::unique_ptr<db::Db_Connection> Connect(const std::string& cs, const db::Connect_Options& o) override {
+        struct Conn : db::Db_Connection {
+            std::unique_ptr<db::Db_Connection> Inner;
+            Counting_Backend* Owner;
+            db::Exec_Outcome Execute(const std::string& sql) override {
+                ++Owner->Runs;
+                auto out = Inner->Execute(sql);
+                Owner->Last_Errors = out.Errors;
+                return out;
+            }
+        };
+        auto c = std::make_unique<Conn>();
+        c->Inner = inner_.Connect(cs, o);
+        c->Owner = this;
+        return c;
+    }
+
+private:
+    db::Db_Backend& inner_;
+};
+
+class Database_Contract : public Embedded_Test {};
+
+} // namespace
+
+TEST_F(Database_Contract, NullIsKeptApartFromEmptyTextAndNamesMatchInAnyCase) {
+    db::Record_Set rs =
+        Db->Open_Recordset("select null as No_Value, '' as Empty_Text, 12 as Whole, 2.5 as Half, "
+                           "'O''Brien' as Name");
+    ASSERT_TRUE(rs.Is_Open());
+    EXPECT_TRUE(rs.Is_Null("NO_VALUE"));
+    EXPECT_TRUE(rs.Is_Null("no_value"));
+    EXPECT_FALSE(rs.Is_Null("empty_text"));
+    EXPECT_EQ(rs.Text("EMPTY_TEXT"), "");
+    EXPECT_EQ(rs.Text_Or("No_Value", "-"), "-");
+    EXPECT_EQ(rs.Int16("whole"), 12);
+    EXPECT_EQ(rs.Int16("HALF"), 2); // halves to even
+    EXPECT_EQ(rs.Text("name"), "O'Brien");
+    EXPECT_THROW(rs.Value("missing"), db::Column_Not_Found_Error);
+    EXPECT_THROW(rs.Text("No_value"), db::Null_Field_Error);
+    rs.Move_Next();
+    EXPECT_TRUE(rs.Eof());
+    EXPECT_THROW(rs.Move_Next(), db::No_Current_Row_Error);
+}
+
+TEST_F(Database_Contract, AFailedStatementGivesAnUnopenedResultSetAndNoAlert) {
+    db::Record_Set rs = Db->Open_Recordset("select * from lab.dbo.no_such_table");
+    EXPECT_FALSE(rs.Is_Open());
+    EXPECT_THROW(rs.Eof(), db::Not_Open_Error);
+    EXPECT_FALSE(Db->Execute_SQL("update lab.dbo.no_such_table set x = 1"));
+    EXPECT_TRUE(Alerts.Alerts.empty());
+    EXPECT_EQ(Db->Open_Retry_Count(), 0);
+    // An update that ran answers true and has no rows.
+    EXPECT_TRUE(Db->Execute_SQL("update lab.dbo.samples set CUSTOMER = 'X' where LAB_ID = -1"));
+    EXPECT_FALSE(Db->Open_Recordset("update lab.dbo.samples set CUSTOMER = 'X' where LAB_ID = -1").Is_Open());
+}
+
+TEST_F(Database_Contract, ErrorRecordsFormatAsTheStationsAlertText) {
+    auto out = Run("exec lab.dbo.no_such_procedure");
+    std::string text = db::Format_DB_Errors(out.Errors);
+    EXPECT_EQ(
+        text,
+        "Error[-2147217900]\r\n\r\nCould not find stored procedure 'lab.dbo.no_such_procedure'.\r\n\r\n\r\n");
+}
+
+TEST_F(Database_Contract, AStatementWaitingForAnotherStationsLockIsRetriedFiveTimes) {
+    embedded::Embedded_Backend other_station;
+    db::Connect_Options o;
+    auto holder = other_station.Connect(Globals_.Connect_String, o);
+    ASSERT_TRUE(holder->Execute("BEGIN IMMEDIATE").Ok);
+
+    Backend.Set_Lock_Wait_Ms(20);
+    Counting_Backend counting(Backend);
+    db::Database database(Globals_, counting, Alerts);
+    std::string get =
+        "exec labrack.dbo.rack_acquisition_upd @rack_id = 3, @emp_num = 101, @station = 'PARTICLE "
+        "COUNT', @action = 'GET'";
+    db::Record_Set rs = database.Open_Recordset(get);
+    EXPECT_FALSE(rs.Is_Open());
+    EXPECT_EQ(counting.Runs, 5);
+    ASSERT_EQ(counting.Last_Errors.size(), 1u);
+    EXPECT_EQ(counting.Last_Errors[0].Number, db::Timeout_Error_Number);
+    EXPECT_EQ(counting.Last_Errors[0].Sql_State, "HYT00");
+    EXPECT_EQ(database.Open_Retry_Count(), 0);
+
+    ASSERT_TRUE(holder->Execute("ROLLBACK").Ok);
+    counting.Runs = 0;
+    db::Record_Set ok = database.Open_Recordset(get);
+    ASSERT_TRUE(ok.Is_Open());
+    EXPECT_EQ(ok.Text("ERROR"), "0");
+    EXPECT_EQ(counting.Runs, 1);
+}
+
+TEST_F(Database_Contract, ReadsGoOnWhileAnotherStationWrites) {
+    embedded::Embedded_Backend other_station;
+    db::Connect_Options o;
+    auto holder = other_station.Connect(Globals_.Connect_String, o);
+    ASSERT_TRUE(holder->Execute("BEGIN IMMEDIATE").Ok);
+    ASSERT_TRUE(holder->Execute("update labrack.dbo.racks set CURR_USER = 999").Ok);
+    Backend.Set_Lock_Wait_Ms(20);
+    // The other station's change is not seen before it commits.
+    EXPECT_EQ(One("select count(*) from labrack.dbo.racks where CURR_USER = 999"), "0");
+    holder.reset(); // a connection dropped in a transaction rolls it back
+    EXPECT_EQ(One("select count(*) from labrack.dbo.racks where CURR_USER = 999"), "0");
+}
