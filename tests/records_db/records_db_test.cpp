@@ -7,6 +7,8 @@
 #include "lab/batch.h"
 #include "lab/rack.h"
 #include "lab_admin.h"
+#include "records/screen.h"
+#include "records/weights.h"
 #include "shell/employee.h"
 #include "support/fake_ports.h"
 #include "support/temp_dir.h"
@@ -231,5 +233,61 @@ TEST_F(RecordsDb, BatchSamplesAsStoredByTheBath) {
     EXPECT_EQ(batch.Sample_Item(2).Sample_ID, lab_numbers[2]);
     ASSERT_FALSE(rows.Eof());
     EXPECT_EQ(Trim(rows.Text("POSITION")), "1");
+    EXPECT_TRUE(alerts.Alerts.empty()) << alerts.Alerts.front();
+}
+
+TEST_F(RecordsDb, ScreeningAndWeighingRecords) {
+    {
+        embedded::Lab_Admin admin(lab_file);
+        auto numbers = admin.New_Lab_Numbers("VOLMAR", 2);
+        embedded::Rack_Spec screen_rack;
+        screen_rack.Rack_Desc = "S-TEST";
+        screen_rack.Test_Group = "SCREEN";
+        screen_rack.Lab_Numbers = {numbers[0]};
+        admin.Route_Rack(screen_rack);
+        embedded::Rack_Spec kf_rack;
+        kf_rack.Rack_Desc = "K-TEST";
+        kf_rack.Test_Group = "KF";
+        kf_rack.Lab_Numbers = {numbers[1]};
+        admin.Route_Rack(kf_rack);
+    }
+    ASSERT_TRUE(emp->Login(std::string(Password)));
+
+    emp->Station = "SCREENING";
+    Rack rack(*db, *emp, clock, connect);
+    rack.Rack_Load("S-TEST", "SCREEN");
+    auto screen = std::dynamic_pointer_cast<Screen>(rack.Pos_Item(1).Rec);
+    ASSERT_TRUE(screen);
+    screen->Get_Current_Results();
+    EXPECT_TRUE(screen->wasViewed);
+    // Visual ratings only: the test stays open and its ratings read back.
+    screen->SetValues("VISUAL", true);
+    screen->White_Metal = "LIGHT";
+    EXPECT_TRUE(screen->Save_Screen(std::string("117"), std::nullopt));
+    EXPECT_NE(screen->Status, "DONE");
+    EXPECT_FALSE(screen->isChanged());
+
+    Screen reread(*db);
+    reread.Lab_Id = screen->Lab_Id;
+    reread.Lab_Code = "VOLMAR";
+    reread.Get_Current_Results();
+    EXPECT_EQ(reread.Appearance, "NORML");
+    EXPECT_EQ(reread.White_Metal, "LIGHT");
+    EXPECT_EQ(reread.H2O_Free, "");
+
+    // With the water rated too the test is complete.
+    screen->Field_Value_Set("H2O FREE", 0);
+    screen->SetValues("WATER", true);
+    EXPECT_TRUE(screen->Save_Screen(std::string("117"), std::nullopt));
+    EXPECT_EQ(screen->Status, "DONE");
+
+    emp->Station = "SCALE";
+    g.Test_Code = "KF";
+    rack.Rack_Load("K-TEST", "KF");
+    auto weights = std::dynamic_pointer_cast<Weights>(rack.Pos_Item(1).Rec);
+    ASSERT_TRUE(weights);
+    ASSERT_TRUE(weights->Weight_Assigned(std::string("1.25 g")));
+    EXPECT_TRUE(weights->Save_Weight());
+    EXPECT_EQ(weights->Status, "DONE");
     EXPECT_TRUE(alerts.Alerts.empty()) << alerts.Alerts.front();
 }
