@@ -23,7 +23,7 @@ std::string Utc_Now() {
     std::time_t t = std::chrono::system_clock::to_time_t(now);
     std::tm tm{};
     gmtime_r(&t, &tm);
-    char text[40];
+    char text[80]; // room for any year gcc can imagine
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
     return text;
