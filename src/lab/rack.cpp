@@ -125,7 +125,18 @@ void Rack::Rack_Load(const std::string& sId, const std::string& sTestGroup) {
             const size_t p = static_cast<size_t>(sorted_places[r] - 1);
             while (Pos.size() < p)
                 Rack_Set(nullptr, i++);
-            Rack_Set(&rows, i++);
+            if (r == 0) {
+                Rack_Set(&rows, i);
+            } else {
+                // Past the first row the walk is error-tolerant: a row whose values cannot be read (a
+                // run number beyond 16 bits) shows as an empty slot instead of costing the whole rack.
+                try {
+                    Rack_Set(&rows, i);
+                } catch (const Conversion_Error&) {
+                    Rack_Set(nullptr, i);
+                }
+            }
+            ++i;
             if (auto received = db::Optional_Field(rows, "RECEIVED_DATETIME")) {
                 auto t = Parse_Db_Date_Time(*received);
                 if (t && rack_date > *t) rack_date = *t;

@@ -45,7 +45,8 @@ public:
 
     // Loads the rack named sId for the test group. Gaps become empty positions and the rack always
     // has at least 20. Rows are placed by POSITION even when the database answers them out of order.
-    // On any failure the rack is left with no positions and no id, and the error is raised.
+    // A later row whose values cannot be read (a run number beyond 16 bits) becomes an empty slot.
+    // Any other failure leaves the rack with no positions and no id, and the error is raised.
     void Rack_Load(const std::string& sId, const std::string& sTestGroup);
 
     // Appends one position from the current row of rRS, or an empty one when rRS is null.

@@ -247,7 +247,7 @@ bool Screen::Save_Screen(const std::optional<std::string>& Emp_Num,
         db::Record_Set rs = db::Open_Checked(db_, sql, "the screening save");
         answered = true;
         if (!rs.Eof()) {
-            Status = Trim(db::Optional_Field(rs, "LAB_STATUS").value_or(""));
+            Status = Trim(db::Optional_Field(rs, "LAB_STATUS").value_or(Status));
             Priority = Trim(db::Optional_Field(rs, "SAMPLE_PRIORITY").value_or(Priority));
             if (Status == "PENDING") Status = "DONE";
             // A test action leaves the server's status alone: no group was rated.

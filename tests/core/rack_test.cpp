@@ -234,6 +234,19 @@ TEST_F(RackTest, BadAnswersLeaveNoHalfLoadedRack) {
     check_cleared();
 }
 
+TEST_F(RackTest, AnUnreadableRowPastTheFirstCostsOnlyItsSlot) {
+    auto big_run = Rack_Row("2", "READY", "1002");
+    big_run[7] = F("70000");
+    Answer_Rack({Rack_Row("1", "READY", "1001"), big_run, Rack_Row("3", "READY", "1003")});
+    rack->Rack_Load("R1", "PrtCount");
+    ASSERT_EQ(rack->Pos.size(), 20u);
+    EXPECT_EQ(rack->Rack_id, "310");
+    EXPECT_EQ(rack->Pos_Item(2).Lab_Id, "0");
+    EXPECT_TRUE(rack->Pos_Item(2).Rec->isEmpty);
+    EXPECT_EQ(rack->Pos_Item(3).Lab_Id, "1003");
+    EXPECT_EQ(rack->Pos_Item(3).Pos, 2);
+}
+
 TEST_F(RackTest, AcquisitionTakenAndRefused) {
     Answer_Rack({Rack_Row("1", "READY", "1001")});
     rack->Rack_Load("R1", "PrtCount");
