@@ -40,6 +40,11 @@ public:
     // The laboratory's employees for pick lists: a department's members and their supervisors, or
     // everyone. The result set is handed back unread (unopened when the statement failed).
     db::Record_Set Employee_List(const std::optional<std::string>& whatDepartment, bool includeDismissed);
+    // The pick lists' own call: its first argument has never been used.
+    db::Record_Set Employee_List(const std::optional<std::string>&,
+                                 const std::optional<std::string>& whatDepartment, bool includeDismissed) {
+        return Employee_List(whatDepartment, includeDismissed);
+    }
 
 private:
     db::Database& db_;

@@ -114,6 +114,6 @@ TEST_F(EmployeeLogin, EmployeeListTexts) {
         "from    hadel.dbo.view_employees(nolock) where   lab_code = 'VOLMAR' "
         "and     (func_group is not null and func_group = 'O''LAB') and    dismissed = 'N')"
         "Order by    job_desc, full_name ");
-    emp.Employee_List(std::string("LAB"), true);
+    emp.Employee_List(std::nullopt, std::string("LAB"), true);
     EXPECT_NE(Last_Statement().find("func_group = 'LAB') )Order by"), std::string::npos);
 }
