@@ -75,6 +75,10 @@ void Qt_Serial_Port::Open() {
         port_.close();
         throw Serial_Error("Cannot apply line settings on " + name + ": " + why);
     }
+    // A fresh open starts with an empty line: what the driver (or a pseudo-terminal kept open by the
+    // other side) still holds from before came while nobody listened, and would otherwise reach the
+    // next run as if it were its own report.
+    port_.clear(QSerialPort::Input);
 }
 
 void Qt_Serial_Port::Close() noexcept {

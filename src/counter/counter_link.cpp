@@ -169,6 +169,7 @@ void Counter_Link::MSComm1_OnComm(int event_code) {
 
 void Counter_Link::Append_Input(const std::string& s) {
     Bffr += s;
+    if (Bffr.size() > Bffr_Limit) Bffr.erase(0, Bffr.size() - Bffr_Limit / 2);
     if (!s.empty() && (s[0] == '\r' || s[0] == '\n')) Check_Buffer();
 }
 

@@ -5,6 +5,7 @@
 #include "common/ports.h"
 #include "counter/serial_port.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +19,10 @@ class Settings_Collection;
 inline constexpr char CR = '\r';
 inline constexpr const char* Counter_Line_Settings = "9600,n,8,1";
 inline constexpr const char* Cannot_Connect_Text = "Cannot connect to device";
+// Bffr keeps at most this much: a counter pouring out text without line ends (or a panel left open for
+// days) must not eat the station's memory. A report with its acknowledgement is a few hundred
+// characters; past the limit the oldest half is dropped, so the latest text, a report included, stays.
+inline constexpr size_t Bffr_Limit = 64 * 1024;
 
 // One row of the command table: the word, the text written (followed by CR) and the acknowledgement
 // the counter answers with (carried for reference; replies are never compared with it).
@@ -60,7 +65,7 @@ public:
     Counter_Link_Events* Events = nullptr;
 
     int16_t iCommPort = 0;
-    std::string Bffr;                   // everything received since the last open or command
+    std::string Bffr;                   // everything received since the last open or command (see Bffr_Limit)
     std::string sCounterState = "IDLE"; // "IDLE" or "COUNTING"
     int16_t iRetries = 0;               // reopen attempts for the command being sent
     int Run_Button_Image = Run_Button_Disabled;

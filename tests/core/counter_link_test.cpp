@@ -98,6 +98,16 @@ TEST_F(Link_Fixture, OnlyCrOrLfCompletesALine) {
     EXPECT_EQ(link.sCounterState, "IDLE");
 }
 
+TEST_F(Link_Fixture, EndlessTextKeepsTheBufferBoundedAndALaterReportStillArrives) {
+    link.Start(1);
+    link.Run_Button_Click();
+    port.Receive("!S\r" + std::string(200 * 1024, 'x'));
+    EXPECT_LE(link.Bffr.size(), Bffr_Limit);
+    port.Receive(Report + "\r");
+    EXPECT_EQ(events.Reports, 1);
+    EXPECT_TRUE(link.Bffr.ends_with("x" + Report + "\r"));
+}
+
 TEST_F(Link_Fixture, ReportAfterAcknowledgementIsHandedOverUpToItsLineEnd) {
     link.Start(1);
     link.Run_Button_Click();

@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -99,4 +106,61 @@ TEST(SimCommands, CaseInsensitiveWithAcknowledgements) {
     EXPECT_EQ(Acknowledgement(Normalise_Command("s")), "!S\r");
     EXPECT_EQ(Acknowledgement(Normalise_Command("h")), "!H\r");
     EXPECT_EQ(Acknowledgement(Normalise_Command("start")), "");
+}
+
+// On a serial device whose other end hangs up, the simulator ends instead of spinning on the dead line.
+TEST(SimDevice, EndsWhenTheLineIsHungUp) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC); // only the simulator holds the line
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::string device = ptsname(master);
+    int out[2];
+    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, out[1], 1);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args{COUNTER_SIM_PATH, "--device", device};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, COUNTER_SIM_PATH, &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(out[1]);
+
+    // Up once it has printed the device; then it answers on the line.
+    auto read_within = [](int fd, int ms, const std::string& until) {
+        std::string got;
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (got.find(until) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            pollfd p{fd, POLLIN, 0};
+            char buf[256];
+            if (::poll(&p, 1, 50) > 0) {
+                ssize_t n = ::read(fd, buf, sizeof buf);
+                if (n <= 0) break;
+                got.append(buf, static_cast<size_t>(n));
+            }
+        }
+        return got;
+    };
+    EXPECT_NE(read_within(out[0], 10000, "\n").find(device), std::string::npos);
+    ::close(out[0]);
+    ASSERT_EQ(::write(master, "remote+\r", 8), 8);
+    EXPECT_NE(read_within(master, 5000, "!REMOTE+\r").find("!REMOTE+\r"), std::string::npos);
+    ::close(master);
+
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 100 && done == 0; ++i) {
+        done = ::waitpid(pid, &status, WNOHANG);
+        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (done == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    EXPECT_EQ(done, pid) << "counter-sim kept running on a hung-up line";
 }

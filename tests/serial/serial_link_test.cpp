@@ -153,6 +153,24 @@ TEST(SerialLink, CommandsAreCaseInsensitiveAtBothEnds) {
     EXPECT_EQ(rig.view.Hides, 0);
 }
 
+TEST(SerialLink, ReportOfAnAbandonedRunDoesNotReachTheNextPanel) {
+    Sim sim({"--count-time", "0.2", "--reports", EXAMPLES_DIR "/reports.txt"});
+    ASSERT_FALSE(sim.Path.empty());
+    {
+        Panel_Rig rig(sim.Path, "01100663");
+        ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+        rig.panel->Run_Button_Click();
+        rig.panel->Remove_From_Bath_Click(); // the port closes while the counter still counts
+    }
+    QTest::qWait(600); // the report goes out with nobody listening
+    Panel_Rig next(sim.Path, "01100664");
+    ASSERT_TRUE(next.Wait([&] { return next.panel->Bffr() == "!REMOTE+\r" || next.view.Hides > 0; }));
+    QTest::qWait(100);
+    EXPECT_EQ(next.view.Hides, 0);
+    EXPECT_EQ(next.panel->Action, "");
+    EXPECT_EQ(next.panel->Bffr(), "!REMOTE+\r");
+}
+
 TEST(SerialLink, UnavailableDeviceGetsTenReopensThenTheMessage) {
     Panel_Rig rig("/dev/pts/no-such-counter");
     EXPECT_FALSE(rig.port->Is_Open());

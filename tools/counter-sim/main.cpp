@@ -99,6 +99,11 @@ public:
                     std::perror("counter-sim: read");
                     return 1;
                 }
+                if (n == 0) {
+                    // A hung-up terminal reads as end of file for good: the line is gone.
+                    std::fprintf(stderr, "counter-sim: the line was hung up\n");
+                    return 1;
+                }
                 for (ssize_t i = 0; i < n; ++i) {
                     char c = buf[i];
                     if (c == '\r' || c == '\n') {
@@ -140,7 +145,7 @@ private:
 
     void Send_Report() {
         std::string report;
-        bool faulty = true;
+        bool faulty = true, drop = false;
         if (Fault("garbage")) {
             // Noise in place of a report; the reports to come are not disturbed.
             std::uniform_int_distribution<int> byte(0, 255);
@@ -153,21 +158,27 @@ private:
             report = source_.Next(std::time(nullptr));
             if (Fault("drop")) {
                 report = report.substr(0, report.size() / 2);
-                hangup_at_ = queued_ + report.size();
+                drop = true;
             } else if (!Fault("no-line-end")) {
                 report += "\r";
                 faulty = false;
             }
         }
         if (faulty && faults_left_ > 0) --faults_left_;
-        Queue(report);
+        if (!Queue(report)) return;
         report_ends_.push_back(queued_);
+        if (drop) hangup_at_ = queued_;
     }
 
-    void Queue(const std::string& s) {
+    // Like the counter's own transmit buffer, what nobody takes off the line does not pile up without
+    // end: beyond Out_Limit new text is lost. False when it was.
+    bool Queue(const std::string& s) {
+        if (out_.size() + s.size() > Out_Limit) return false;
         out_.insert(out_.end(), s.begin(), s.end());
         queued_ += s.size();
+        return true;
     }
+    static constexpr size_t Out_Limit = 64 * 1024;
 
     std::optional<Steady::time_point> Next_Wake() const {
         std::optional<Steady::time_point> w = report_due_;
@@ -187,8 +198,11 @@ private:
             std::string chunk(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(n));
             ssize_t w = ::write(fd_, chunk.data(), chunk.size());
             if (w < 0) {
+                // Nobody reads yet (a full buffer, no reader on a pty): try again a character later
+                // rather than at once, which would spin while paced.
+                if (pace_ && (errno == EAGAIN || errno == EIO)) next_char_ = now + Char_Time;
                 if (errno == EAGAIN || errno == EINTR) return true;
-                if (errno == EIO) return true; // no reader on a pty yet
+                if (errno == EIO) return true;
                 std::perror("counter-sim: write");
                 return false;
             }
