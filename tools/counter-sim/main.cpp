@@ -262,8 +262,11 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({"pass", "fail"}));
     app.add_option("--reports", o.Reports, "Take report lines in turn from this file instead of drawing them")
         ->check(CLI::ExistingFile);
-    app.add_option("--code", o.Code, "The counter's own ISO code field: two numbers, three, or none")
-        ->check(CLI::IsMember({"two", "three", "none"}));
+    CLI::Option* code_option =
+        app.add_option("--code", o.Code,
+                       "The counter's own ISO code field: two numbers, three, or none (default two; three "
+                       "with --check)")
+            ->check(CLI::IsMember({"two", "three", "none"}));
     app.add_option("--volume", o.Volume, "Analysed volume in mL")->check(CLI::Range(0.1, 10000.0));
     app.add_option("--label", o.Label, "Run label field of the report (default SAMPLE, CHECK with --check)");
     app.add_option("--sample-id", o.Sample_Id, "Sample identifier field of the report");
@@ -296,6 +299,9 @@ int main(int argc, char** argv) {
     ro.Code = o.Code == "three"  ? Code_Format::Three
               : o.Code == "none" ? Code_Format::None
                                  : Code_Format::Two;
+    // With two numbers the station's third code stays empty, and a check standard that is not all
+    // numbers passes whatever it counted: only three numbers let --check fail fail.
+    if (!o.Check.empty() && code_option->count() == 0) ro.Code = Code_Format::Three;
     uint64_t seed = o.Seed ? o.Seed : static_cast<uint64_t>(Steady::now().time_since_epoch().count());
 
     std::optional<Report_Source> source;
