@@ -196,6 +196,9 @@ private:
                 n = 1;
             }
             std::string chunk(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(n));
+            // The time a report's last byte was sent is taken as the write starts: once write returns the
+            // reader may already have acted on it, and a time taken after would come out later than that.
+            auto writing = Steady::now();
             ssize_t w = ::write(fd_, chunk.data(), chunk.size());
             if (w < 0) {
                 // Nobody reads yet (a full buffer, no reader on a pty): try again a character later
@@ -212,9 +215,8 @@ private:
             while (!report_ends_.empty() && written_ >= report_ends_.front()) {
                 report_ends_.pop_front();
                 if (o_.Timestamps) {
-                    auto ns =
-                        std::chrono::duration_cast<std::chrono::nanoseconds>(Steady::now().time_since_epoch())
-                            .count();
+                    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(writing.time_since_epoch())
+                                  .count();
                     std::printf("sent %lld\n", static_cast<long long>(ns));
                     std::fflush(stdout);
                 }
