@@ -59,6 +59,10 @@ std::string Station_Names(std::string text) {
 
 db::Error_Record Record_For(const Sqlite_Error& e) {
     std::string message = e.what();
+    if (e.Code() == SQLITE_INTERRUPT)
+        return db::Error_Record{db::Timeout_Error_Number,
+                                "Query timeout expired: the statement ran longer than the command timeout.",
+                                "HYT00", 0};
     if (e.Is_Busy())
         return db::Error_Record{db::Timeout_Error_Number,
                                 "Lock request time out period exceeded: the embedded lab database is busy (" +
@@ -139,13 +143,15 @@ namespace {
 
 class Embedded_Connection final : public db::Db_Connection {
 public:
-    Embedded_Connection(Pooled db, std::string key, std::weak_ptr<Embedded_Backend::Pool> pool)
-        : db_(std::move(db)), key_(std::move(key)), pool_(std::move(pool)) {}
+    Embedded_Connection(Pooled db, std::string key, std::weak_ptr<Embedded_Backend::Pool> pool,
+                        int command_timeout_s)
+        : db_(std::move(db)), key_(std::move(key)), pool_(std::move(pool)),
+          command_timeout_s_(command_timeout_s) {}
 
     ~Embedded_Connection() override {
         try {
-            if (db_.Db->In_Transaction())
-                sqlite3_exec(db_.Db->Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            db_.Db->Set_Deadline(std::nullopt);
+            db_.Db->Rollback();
             if (auto pool = pool_.lock()) {
                 std::lock_guard<std::mutex> guard(pool->Lock);
                 pool->Forget_If_Forked();
@@ -158,6 +164,13 @@ public:
 
     db::Exec_Outcome Execute(const std::string& sql) override {
         db::Exec_Outcome out;
+        // The command timeout, as a server applies it (0: no limit).
+        struct Deadline_Scope {
+            Sqlite_Db& Db;
+            ~Deadline_Scope() { Db.Set_Deadline(std::nullopt); }
+        } scope{*db_.Db};
+        if (command_timeout_s_ > 0)
+            db_.Db->Set_Deadline(std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_s_));
         try {
             Parsed_Statement parsed = Parse_Statement(sql);
             if (auto* call = std::get_if<Procedure_Call>(&parsed)) {
@@ -190,6 +203,7 @@ private:
     Pooled db_;
     std::string key_;
     std::weak_ptr<Embedded_Backend::Pool> pool_;
+    int command_timeout_s_;
 };
 
 } // namespace
@@ -250,14 +264,15 @@ std::unique_ptr<db::Db_Connection> Embedded_Backend::Connect(const std::string& 
             // A file set replaced since (a new database at the same path) needs a new connection.
             if (identity && p.Identity == *identity) {
                 p.Db->Set_Busy_Timeout(timeout_ms);
-                return std::make_unique<Embedded_Connection>(std::move(p), key, pool_);
+                return std::make_unique<Embedded_Connection>(std::move(p), key, pool_,
+                                                             options.Command_Timeout_S);
             }
         }
     }
     Pooled p;
     p.Db = std::make_unique<Sqlite_Db>(path, timeout_ms);
     p.Identity = Identity_Of(path).value_or(File_Identity{});
-    return std::make_unique<Embedded_Connection>(std::move(p), key, pool_);
+    return std::make_unique<Embedded_Connection>(std::move(p), key, pool_, options.Command_Timeout_S);
 }
 
 } // namespace pcs::embedded

@@ -69,6 +69,11 @@ void Register_Functions(sqlite3* db) {
     sqlite3_create_function(db, "getdate", 0, SQLITE_UTF8, nullptr, Getdate, nullptr, nullptr);
 }
 
+// Called by SQLite every few hundred virtual-machine steps; a nonzero answer interrupts the statement.
+int Check_Deadline(void* db) {
+    return static_cast<const Sqlite_Db*>(db)->Past_Deadline() ? 1 : 0;
+}
+
 fs::path With_Schema(const fs::path& lab, const std::string& schema) {
     fs::path p = lab;
     std::string ext = p.extension().string();
@@ -138,6 +143,7 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
         if (rc != SQLITE_DONE) refuse("Cannot attach " + path.string());
     }
     Register_Functions(db_);
+    sqlite3_progress_handler(db_, 500, Check_Deadline, this);
     char* err = nullptr;
     if (sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, &err) != SQLITE_OK) sqlite3_free(err);
     if (!create) {
@@ -159,6 +165,18 @@ Sqlite_Db::~Sqlite_Db() {
 
 void Sqlite_Db::Set_Busy_Timeout(int ms) {
     sqlite3_busy_timeout(db_, ms);
+}
+
+bool Sqlite_Db::Past_Deadline() const noexcept {
+    return deadline_ && std::chrono::steady_clock::now() >= *deadline_;
+}
+
+void Sqlite_Db::Rollback() noexcept {
+    if (!db_ || sqlite3_get_autocommit(db_) != 0) return;
+    Deadline kept = deadline_;
+    deadline_.reset();
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    deadline_ = kept;
 }
 
 void Sqlite_Db::Fail(int rc) const {
@@ -201,29 +219,49 @@ sqlite3_stmt* Sqlite_Db::Bind(const std::string& sql, const Param* params, size_
 }
 
 Table Sqlite_Db::Read_All(sqlite3_stmt* st) {
+    // Answers are read whole (no read lock outlives the call); one larger than any the station asks for
+    // is refused rather than allowed to exhaust the station's memory.
+    constexpr size_t Max_Answer_Bytes = size_t(512) << 20;
     Table t;
     int n = sqlite3_column_count(st);
     t.Columns.reserve(n);
     for (int c = 0; c < n; ++c)
         t.Columns.emplace_back(sqlite3_column_name(st, c));
+    size_t bytes = 0;
     for (;;) {
         int rc = sqlite3_step(st);
         if (rc == SQLITE_DONE) break;
+        // Rows that come cheaply still count against the deadline.
+        if (rc == SQLITE_ROW && (t.Rows.size() & 1023) == 1023 && Past_Deadline()) rc = SQLITE_INTERRUPT;
         if (rc != SQLITE_ROW) {
             sqlite3_reset(st);
+            if (rc == SQLITE_INTERRUPT) throw Sqlite_Error(SQLITE_INTERRUPT, SQLITE_INTERRUPT, "interrupted");
             Fail(rc);
         }
         std::vector<db::Field> row;
         row.reserve(n);
+        bytes += sizeof row + n * sizeof(db::Field);
         for (int c = 0; c < n; ++c) {
             if (sqlite3_column_type(st, c) == SQLITE_NULL) {
                 row.emplace_back(std::nullopt);
             } else {
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-                row.emplace_back(std::string(text, static_cast<size_t>(sqlite3_column_bytes(st, c))));
+                size_t size = static_cast<size_t>(sqlite3_column_bytes(st, c));
+                if (!text) {
+                    sqlite3_reset(st);
+                    throw Sqlite_Error(SQLITE_NOMEM, SQLITE_NOMEM, "out of memory reading a value");
+                }
+                row.emplace_back(std::string(text, size));
+                bytes += size;
             }
         }
         t.Rows.push_back(std::move(row));
+        if (bytes > Max_Answer_Bytes) {
+            sqlite3_reset(st);
+            throw Sqlite_Error(SQLITE_TOOBIG, SQLITE_TOOBIG,
+                               "the answer is larger than 512 MB after " + std::to_string(t.Rows.size()) +
+                                   " rows: narrow the statement down");
+        }
     }
     sqlite3_reset(st);
     return t;
@@ -298,7 +336,7 @@ Transaction::Transaction(Sqlite_Db& db, bool immediate) : db_(db) {
 }
 
 Transaction::~Transaction() {
-    if (open_ && db_.In_Transaction()) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    if (open_) db_.Rollback();
 }
 
 void Transaction::Commit() {

@@ -5,6 +5,7 @@
 
 #include "db/backend.h"
 
+#include <chrono>
 #include <filesystem>
 #include <initializer_list>
 #include <map>
@@ -62,6 +63,13 @@ public:
 
     sqlite3* Handle() const noexcept { return db_; }
     void Set_Busy_Timeout(int ms);
+    // Statements still running at the deadline are interrupted (SQLITE_INTERRUPT): the command
+    // timeout, so that a runaway statement fails as a timeout instead of hanging the station.
+    using Deadline = std::optional<std::chrono::steady_clock::time_point>;
+    void Set_Deadline(Deadline deadline) noexcept { deadline_ = deadline; }
+    bool Past_Deadline() const noexcept;
+    // Rolls back an open transaction; never throws, and is not cut short by the deadline.
+    void Rollback() noexcept;
 
     // A prepared statement, kept for the connection's lifetime; reset and unbound when handed out.
     sqlite3_stmt* Prepare_Cached(const std::string& sql);
@@ -87,6 +95,7 @@ private:
 
     sqlite3* db_ = nullptr;
     std::map<std::string, sqlite3_stmt*> cache_;
+    Deadline deadline_;
 };
 
 // A transaction that rolls back unless committed. Immediate transactions take the write lock at once,

@@ -120,3 +120,24 @@ TEST_F(Database_Contract, ReadsGoOnWhileAnotherStationWrites) {
     holder.reset(); // a connection dropped in a transaction rolls it back
     EXPECT_EQ(One("select count(*) from labrack.dbo.racks where CURR_USER = 999"), "0");
 }
+
+TEST_F(Database_Contract, ARunawayStatementEndsAsATimeoutOrARefusalNotAHang) {
+    db::Connect_Options o;
+    o.Command_Timeout_S = 1;
+    auto c = Backend.Connect(Globals_.Connect_String, o);
+    auto start = std::chrono::steady_clock::now();
+    // No rows at all: only the command timeout stops it.
+    auto out = c->Execute("with recursive n(x) as (select 1 union all select x + 1 from n) "
+                          "select count(*) from n");
+    EXPECT_FALSE(out.Ok);
+    ASSERT_EQ(out.Errors.size(), 1u);
+    EXPECT_EQ(out.Errors[0].Number, db::Timeout_Error_Number);
+    // Endless rows: refused before they fill the station's memory.
+    out = c->Execute("with recursive n(x) as (select 1 union all select x + 1 from n) select x from n");
+    EXPECT_FALSE(out.Ok);
+    ASSERT_EQ(out.Errors.size(), 1u);
+    EXPECT_NE(out.Errors[0].Number, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+    // The connection still answers.
+    EXPECT_TRUE(c->Execute("select 1").Ok);
+}
