@@ -275,10 +275,10 @@ const char* const Batch_Rows_Sql =
 
 Proc_Result Get_Batch_Samples(Sqlite_Db& db, const Proc_Args& a) {
     std::optional<long long> batch = a.Int("batch_id");
-    if (!batch) {
-        std::string instrument = a.Required_Text("instrument_id");
+    // A station without an instrument id has no stored bath: no rows, as for an empty bath.
+    std::string instrument = a.Text("instrument_id");
+    if (!batch && !instrument.empty())
         batch = Open_Batch(db, instrument, a.Required_Text("lab_code"), a.Text("test_group", "PrtCount"));
-    }
     return Proc_Result::Of(db.Query(Batch_Rows_Sql, {batch ? Param(*batch) : Param()}));
 }
 
@@ -764,7 +764,10 @@ std::optional<double> Proc_Args::Number(const std::string& name) const {
     if (!Is_Numeric(*v))
         throw Proc_Error("Error converting data type varchar to numeric: @" + name + " = '" + *v + "'.", 8114,
                          "22018");
-    return To_Double(*v);
+    double d = To_Double(*v);
+    if (!std::isfinite(d))
+        throw Proc_Error("Arithmetic overflow error converting @" + name + " to a number.", 8115, "22003");
+    return d;
 }
 
 std::optional<long long> Proc_Args::Int(const std::string& name) const {
