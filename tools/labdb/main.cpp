@@ -9,6 +9,7 @@
 #include "common/ports.h"
 #include "common/text.h"
 #include "db/database.h"
+#include "db/trace.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -97,9 +98,10 @@ std::string Read_Password_Line() {
 }
 
 int Run_Query(const std::string& connect, const std::string& statement) {
-    Any_Backend backend;
+    // Traced as the station traces its statements when PCSTATION_SQL_TRACE names a file.
+    std::unique_ptr<db::Db_Backend> backend = db::With_Statement_Trace(std::make_unique<Any_Backend>());
     Outcome_Log log;
-    Logging_Backend logging(backend, log);
+    Logging_Backend logging(*backend, log);
     Stderr_Alerts alerts;
     Globals globals;
     globals.Connect_String = connect;
