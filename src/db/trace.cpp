@@ -65,8 +65,17 @@ public:
         line.update(entry);
         // Texts from the database need not be valid UTF-8; a bad byte must not lose the entry.
         std::string text = line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-        std::fwrite(text.data(), 1, text.size(), file_);
-        std::fflush(file_);
+        // One write per line on the appending file, so that the lines of several station processes
+        // sharing a trace never mix, however long a statement is (stdio would split a long line).
+        const char* p = text.data();
+        size_t left = text.size();
+        while (left > 0) {
+            ssize_t n = ::write(fileno(file_), p, left);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
     }
 
 private:

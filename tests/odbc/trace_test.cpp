@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace pcs;
 using namespace pcs::db;
@@ -163,4 +165,30 @@ TEST_F(Trace, OnlyWhenTheVariableNamesAFile) {
     } catch (const Trace_Error& e) {
         EXPECT_TRUE(Contains(e.what(), "/nonexistent-folder/trace.jsonl")) << e.what();
     }
+}
+
+TEST_F(Trace, StationsSharingOneTraceNeverMixTheirLines) {
+    // Long statements, as long as a line may get; two processes writing at once.
+    const std::string long_sql = "select '" + std::string(20000, 'x') + "'";
+    std::vector<pid_t> children;
+    for (int c = 0; c < 2; ++c) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            test::Scripted_Backend scripted;
+            Tracing_Backend traced(scripted, path.string());
+            for (int i = 0; i < 100; ++i)
+                traced.Connect("DSN=x", Connect_Options{})->Execute(long_sql);
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    size_t statements = 0;
+    for (const auto& line : Lines())
+        if (line.value("event", "") == "statement" && line.value("sql", "") == long_sql) ++statements;
+    EXPECT_EQ(statements, 200u);
 }
