@@ -3,6 +3,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <optional>
@@ -51,7 +52,8 @@ std::vector<db::Error_Record> Diagnostics(SQLSMALLINT type, SQLHANDLE h) {
                                      static_cast<SQLSMALLINT>(message.size()), &length);
         if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
             // The text was cut: ask again with room for all of it.
-            message.resize(static_cast<size_t>(length) + 1);
+            // The buffer length is a 16-bit number: a text of 32767 bytes comes one short.
+            message.resize(std::min<size_t>(static_cast<size_t>(length) + 1, SHRT_MAX));
             rc = SQLGetDiagRec(type, h, i, state, &native, message.data(),
                                static_cast<SQLSMALLINT>(message.size()), &length);
         }
@@ -176,7 +178,7 @@ private:
         SQLRETURN rc = SQLDescribeCol(stmt_->Get(), c, name.data(), static_cast<SQLSMALLINT>(name.size()),
                                       &length, &type, &size, &digits, &nullable);
         if (Succeeded(rc) && length >= static_cast<SQLSMALLINT>(name.size())) {
-            name.resize(static_cast<size_t>(length) + 1);
+            name.resize(std::min<size_t>(static_cast<size_t>(length) + 1, SHRT_MAX));
             rc = SQLDescribeCol(stmt_->Get(), c, name.data(), static_cast<SQLSMALLINT>(name.size()), &length,
                                 &type, &size, &digits, &nullable);
         }
