@@ -213,7 +213,10 @@ std::string Rewrite(const std::vector<Token>& toks) {
                     }
                 }
             }
-            Dotted_Name name = Read_Dotted_Name(toks, i);
+            // A name right after a dot belongs to a dotted name already looked at as a whole: read it
+            // alone, or a long chain of dots is read again from every part (quadratic).
+            Dotted_Name name =
+                Is_Punct(toks, i - 1, '.') ? Dotted_Name{{Name_Value(t)}, i + 1} : Read_Dotted_Name(toks, i);
             std::string object;
             std::optional<std::string> schema;
             if (name.Parts.size() == 3 && (name.Parts[1].empty() || Equals_No_Case(name.Parts[1], "dbo"))) {
