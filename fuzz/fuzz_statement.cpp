@@ -48,8 +48,10 @@ struct Lab_Copy {
             fs::path to = Folder / (std::string("lab") + s + ".db");
             fs::copy_file(Folder / (std::string("pristine") + s + ".db"), to,
                           fs::copy_options::overwrite_existing);
+            // An input may have switched the journal mode: no journal of the last input is left over.
             std::error_code ec;
-            fs::remove(fs::path(to.string() + "-journal"), ec);
+            for (const char* journal : {"-journal", "-wal", "-shm"})
+                fs::remove(fs::path(to.string() + journal), ec);
         }
     }
 };
