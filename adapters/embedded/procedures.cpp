@@ -375,7 +375,8 @@ Proc_Result Get_PC_Bath_Oldest_Rack(Sqlite_Db& db, const Proc_Args& a) {
 // ---- labrack.dbo.get_pc_history ------------------------------------------------------------------
 
 // The last particle count before this one: an earlier run of the same sample, or the latest earlier
-// sample of the same component. NOT_ENTERED when that test never got a result.
+// sample of the same component (samples received together are in lab-id order, so two of them are
+// never each other's history). NOT_ENTERED when that test never got a result.
 Proc_Result Get_PC_History(Sqlite_Db& db, const Proc_Args& a) {
     static const std::vector<std::string> cols = {"STATUS", "ISO",        "ISO_2",  "ISO_5",
                                                   "ISO_15", "LAB_NUMBER", "RUN_NO", "DATE_ENTERED"};
@@ -393,7 +394,8 @@ Proc_Result Get_PC_History(Sqlite_Db& db, const Proc_Args& a) {
         "LEFT JOIN main.testgroup_pc r ON r.LAB_ID = t.LAB_ID AND r.RUN_NO = t.RUN_NO "
         "WHERE t.TEST_GROUP = 'PrtCount' AND ("
         " (t.LAB_ID = ?1 AND r.LAB_ID IS NOT NULL) OR "
-        " (ifnull(?2, '') <> '' AND s.COMPONENT_CODE = ?2 AND s.LAB_ID <> ?1 AND s.RECEIVED_DATETIME <= ?3)) "
+        " (ifnull(?2, '') <> '' AND s.COMPONENT_CODE = ?2 AND (s.RECEIVED_DATETIME < ?3 OR "
+        "(s.RECEIVED_DATETIME = ?3 AND s.LAB_ID < ?1)))) "
         "ORDER BY coalesce(r.DATE_ENTERED, t.DATE_COMPLETED, s.RECEIVED_DATETIME) DESC, t.TRACK_ID DESC "
         "LIMIT 1",
         {Param_Of(s.Rows[0][0]), Param_Of(s.Rows[0][1]), Param_Of(s.Rows[0][2])});

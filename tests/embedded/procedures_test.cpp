@@ -293,6 +293,18 @@ TEST_F(Procedures, HistoryAnswersTheLastCountOrNothing) {
             "s3.RECEIVED_DATETIME < s2.RECEIVED_DATETIME) order by s2.LAB_NUMBER limit 1");
     EXPECT_EQ(Rows("exec labrack.dbo.get_pc_history 'VOLMAR', '" + not_entered + "'").at(0)["STATUS"],
               "NOT_ENTERED");
+    // Two samples of one component received together: the second's history is the first, never both ways.
+    embedded::Lab_Admin admin(Lab_File);
+    embedded::Rack_Spec twins;
+    twins.Rack_Desc = "PC-TWINS";
+    twins.Component_Code = "CMP-TWIN";
+    twins.Lab_Numbers = admin.New_Lab_Numbers("VOLMAR", 2);
+    admin.Route_Rack(twins);
+    EXPECT_TRUE(Rows("exec labrack.dbo.get_pc_history 'VOLMAR', '" + twins.Lab_Numbers[0] + "'").empty());
+    auto second = Rows("exec labrack.dbo.get_pc_history 'VOLMAR', '" + twins.Lab_Numbers[1] + "'");
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0]["STATUS"], "NOT_ENTERED");
+    EXPECT_EQ(second[0]["LAB_NUMBER"], twins.Lab_Numbers[0]);
 }
 
 TEST_F(Procedures, RedoAddsOneRunAndTestActionTakesItOff) {
