@@ -139,6 +139,8 @@ std::string Rewrite(const std::vector<Token>& toks) {
     out.reserve(256);
     std::optional<std::string> limit;
     std::string previous_word; // upper case, the last significant word written
+    int depth = 0;             // parentheses open at this point
+    int statements = 0;        // ";" passed
 
     for (size_t i = 0; i < toks.size();) {
         const Token& t = toks[i];
@@ -174,6 +176,9 @@ std::string Rewrite(const std::vector<Token>& toks) {
             }
             out += t.Text;
             ++i;
+            if (t.Text == "(") ++depth;
+            if (t.Text == ")") --depth;
+            if (t.Text == ";") ++statements;
             if (t.Text != ".") previous_word.clear();
             continue;
         case Token_Kind::Word:
@@ -206,6 +211,13 @@ std::string Rewrite(const std::vector<Token>& toks) {
                             if (!Is_Punct(toks, after, ')')) throw Syntax_Error_Near(toks[n].Text);
                             ++after;
                         }
+                        // SQLite's LIMIT ends the whole text: a TOP inside a sub-query, or a second
+                        // one, would limit the wrong rows.
+                        if (depth != 0 || statements != 0 || limit)
+                            throw Dialect_Error(
+                                102, "42000",
+                                "Incorrect syntax near 'TOP': the embedded lab database takes "
+                                "TOP only on the outermost select of a statement.");
                         limit = toks[n].Text;
                         out += ' ';
                         i = after;

@@ -103,6 +103,8 @@ TEST(Dialect, ThreePartNamesHintsAndFunctionsBecomeSqlite) {
         "update main.\"lab_tracking\"   set weight = ' 5.25' where isNumeric(weight) = 0");
     EXPECT_EQ(Sql("select top 5 [LAB_ID], isnull(x, 0) from LAB..samples order by 1"),
               "select   \"LAB_ID\", ifnull(x, 0) from main.\"samples\" order by 1 limit 5");
+    // LIMIT ends the whole text, so a TOP anywhere but the outer select would limit the wrong rows.
+    EXPECT_EQ(Native_Error_Of("select x from t where x in (select top 1 x from u)"), 102);
     // Names inside string literals are data, not names.
     EXPECT_EQ(Sql("select 'lab.dbo.x (nolock)' as t"), "select 'lab.dbo.x (nolock)' as t");
     // Column references with two parts stay as they are.
