@@ -186,9 +186,7 @@ public:
                     out.Rows = std::make_unique<Table_Cursor>(std::move(t));
             }
             out.Ok = true;
-        } catch (const Dialect_Error& e) {
-            out.Errors.push_back(Record(e.Sql_State(), e.Native(), e.what()));
-        } catch (const Proc_Error& e) {
+        } catch (const Server_Error& e) {
             out.Errors.push_back(Record(e.Sql_State(), e.Native(), e.what()));
         } catch (const Sqlite_Error& e) {
             out.Errors.push_back(Record_For(e));

@@ -15,16 +15,10 @@
 namespace pcs::embedded {
 
 // An error a procedure raises, as the server's RAISERROR would: the statement fails with this record.
-class Proc_Error : public std::runtime_error {
+class Proc_Error : public Server_Error {
 public:
     explicit Proc_Error(const std::string& what, int native = 50000, std::string sql_state = "42000")
-        : std::runtime_error(what), native_(native), sql_state_(std::move(sql_state)) {}
-    int Native() const noexcept { return native_; }
-    const std::string& Sql_State() const noexcept { return sql_state_; }
-
-private:
-    int native_;
-    std::string sql_state_;
+        : Server_Error(native, std::move(sql_state), what) {}
 };
 
 // The arguments of one call, by parameter name (lower case, without "@").

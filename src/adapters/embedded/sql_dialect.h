@@ -14,10 +14,10 @@
 
 namespace pcs::embedded {
 
-// A statement the embedded database cannot read, worded the way the server words it.
-class Dialect_Error : public std::runtime_error {
+// An error the statement fails with, carrying the server's message number and SQLSTATE.
+class Server_Error : public std::runtime_error {
 public:
-    Dialect_Error(int native, std::string sql_state, const std::string& what)
+    Server_Error(int native, std::string sql_state, const std::string& what)
         : std::runtime_error(what), native_(native), sql_state_(std::move(sql_state)) {}
     int Native() const noexcept { return native_; }
     const std::string& Sql_State() const noexcept { return sql_state_; }
@@ -25,6 +25,12 @@ public:
 private:
     int native_;
     std::string sql_state_;
+};
+
+// A statement the embedded database cannot read, worded the way the server words it.
+class Dialect_Error : public Server_Error {
+public:
+    using Server_Error::Server_Error;
 };
 
 enum class Token_Kind { Word, Variable, String, Number, Quoted_Name, Punct, Space, Comment };
