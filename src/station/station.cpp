@@ -1,0 +1,539 @@
+#include "station/station.h"
+
+#include "common/messages.h"
+#include "common/sql.h"
+#include "common/text.h"
+#include "counter/count_validation.h"
+#include "counter/prt_count.h"
+#include "counter/report_processing.h"
+#include "db/database.h"
+#include "db/statement_error.h"
+#include "lab/batch.h"
+#include "lab/rack.h"
+#include "settings/settings.h"
+#include "shell/employee.h"
+
+#include <ctime>
+
+namespace pcs {
+
+namespace {
+
+// The soak deadline as the stored bath has always shown it: local date and time to the second.
+std::string Date_Time_Text(Time_Point t) {
+    std::time_t tt = std::chrono::system_clock::to_time_t(t);
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+std::string Employee_Number(const Employee& e) {
+    return To_Text(static_cast<long long>(e.Emp_Num));
+}
+
+} // namespace
+
+Station::Station(const Station_Parts& parts) : p_(parts) {
+    Init();
+}
+
+// ---- start-up and the shell's operations -----------------------------------------------------------
+
+void Station::Load(bool debug_checked, const std::filesystem::path& app_folder) {
+    Globals& g = p_.G;
+    Loading = true;
+    History_Place = {};
+    g.Debug_Mode = debug_checked;
+    g.Test_Code = Test_Code_PrtCount;
+    p_.Technician.Station = Station_Name;
+    std::string folder = app_folder.empty() ? std::string() : (app_folder / "").string();
+    g.App_Folder = Trim(folder);
+    Settings_Read read = Load_Station_Settings(p_.Current_Rack.Settings, g.Debug_Mode, Config);
+    g.Common_Folder = folder;
+    Init();
+    p_.View.Show_History_Window();
+    Header_Caption = p_.Technician.Station + " STATION";
+    Header.Countdown = To_Text(static_cast<long long>(Config.SAMPLES_BETWEEN_CHECKS));
+    Header.Visible = false;
+    // Told once, at start: the defaults stand in for what the file did not give.
+    if (!read.Complete()) Show_Alert(p_.Alerts, read.Message());
+    Load_Bath();
+    Show_Outstanding_Count();
+    Loading = false;
+    Samples_Since_Check = Config.SAMPLES_BETWEEN_CHECKS;
+    p_.View.Refresh();
+}
+
+void Station::Init() {
+    for (Bath_Slot& s : Slots)
+        if (s.Is_Free()) s.Picture = p_.G.Common_Folder + Idle_Slot_Picture;
+}
+
+void Station::Hibernate() {
+    History_Place = p_.View.History_Window_Place();
+    p_.View.Hide_History_Window();
+}
+
+void Station::reActivate() {
+    if (History_Place.Top != -1) p_.View.Move_History_Window(History_Place);
+    p_.View.Show_History_Window();
+}
+
+void Station::Unload() {
+    p_.View.Hide_History_Window();
+}
+
+void Station::Quick_Show(int) {
+    p_.G.Results_Saved = true;
+}
+
+// ---- the bath ----------------------------------------------------------------------------------------
+
+bool Station::Process_Sample(int16_t Index, const std::string& sampleId, const std::string& sStatus) {
+    if (sampleId.empty()) return false;
+    if (!Timer_Enabled) {
+        Timer_Enabled = true;
+        p_.View.Bath_Timer_Enabled(true);
+    }
+    if (sStatus == "DONE" || sStatus.empty()) return false;
+    bool added = Bath_Add_Sample(sampleId, false, Index);
+    p_.View.Refresh();
+    return added;
+}
+
+bool Station::Bath_Add_Sample(const std::string& sampleId, bool reloading, int position) {
+    int slot = Lowest_Free_Slot(Slots);
+    if (reloading) {
+        // A stored row for a slot the bath does not have, or one already taken, is not shown.
+        if (!Valid_Slot(position) || !Slots[position].Is_Free()) return false;
+    } else if (slot < 0) {
+        return false;
+    }
+    if (Slot_Of_Sample(Slots, sampleId) >= 0) return false;
+    const int16_t max_racks = Config.MAX_RACKS_IN_BATH;
+    if (!Loading && Other_Racks_In_Bath(Slots, p_.Current_Rack.Rack_Desc) >= max_racks) {
+        Show_Alert(p_.Alerts, Max_Racks_Message(max_racks));
+        return false;
+    }
+    if (reloading) slot = position;
+
+    Bath_Slot& s = Slots[slot];
+    Fill_History(s, sampleId);
+    s.Rack_Desc = Trim(p_.Current_Rack.Rack_Desc);
+    s.Rack_Id = Trim(p_.Current_Rack.Rack_id);
+    bool result = reloading || Store_In_Bath(sampleId, slot);
+
+    // The slot is filled even when the lab refused the entry: the sample is on the bench either way.
+    s.Priority = Priority_For(reloading, position);
+    s.Lab_Number = sampleId + " ";
+    Time_Point now = p_.Time.Now();
+    s.Added_At = now;
+    s.Ready_By = now + std::chrono::seconds(Config.SAMPLE_BATH_TIME);
+    s.Ready_At = Date_Time_Text(*s.Ready_By);
+    s.State_Boxed = true;
+    s.Ready_Slot.clear();
+    s.Picture = Priority_Picture(p_.G.Common_Folder, s.Priority);
+    Bath_Tick(std::span<Bath_Slot>(Slots), now, Config.SAMPLE_SHAKE_TIME);
+    Show_Rack_Header(true, Trim(p_.Current_Rack.Rack_Desc), p_.Current_Rack.Rack_id);
+    if (!reloading) Mark_Oldest_Rack(); // the stored bath marks its own once all rows are in
+    Refresh_History_Marks(slot);
+    return result;
+}
+
+void Station::Fill_History(Bath_Slot& s, const std::string& sampleId) {
+    s.State_Back = History_Orange;
+    s.State_Fore = Black;
+    s.History_Text.clear();
+    std::string sql = std::string("exec labrack.dbo.get_pc_history '") + Lab_Code_Default + "', '" +
+                      SQL_Escape(Trim(sampleId)) + "'";
+    // A history that cannot be read leaves what was set so far: the sample then always gets a flush.
+    try {
+        db::Record_Set rs = p_.Db.Open_Recordset(sql, true);
+        if (!rs.Is_Open()) return;
+        if (rs.Columns().empty() || rs.Eof()) {
+            s.History_Text = No_Hist_Text;
+            return;
+        }
+        if (Trim(rs.Text_Or("STATUS", "")) == "NOT_ENTERED") {
+            s.History_Text = Not_Entered_Text;
+            return;
+        }
+        s.History_Text = rs.Text("ISO") + " ";
+        const Validation_Limits& l = Config.Limits;
+        State_Colours c =
+            History_Colour(rs.Text_Or("ISO_5", ""), rs.Text_Or("ISO_15", ""), l.ISO5_SAMPLE, l.ISO15_SAMPLE);
+        s.State_Back = c.Back;
+        s.State_Fore = c.Fore;
+    } catch (const std::exception&) {
+    }
+}
+
+bool Station::Store_In_Bath(const std::string& sampleId, int slot) {
+    const Rack& rack = p_.Current_Rack;
+    std::string sql =
+        "exec labrack.dbo.set_PC_Bath @sampleId = '" + SQL_Escape(Trim(sampleId)) + "', " +
+        "@extra = 'RD=" + SQL_Escape(Trim(rack.Rack_Desc)) + "RID=" + SQL_Escape(Trim(rack.Rack_id)) + "', " +
+        "@empNum = " + Employee_Number(p_.Technician) + ", " + "@position = " + std::to_string(slot + 1) +
+        ", " + "@instrumentId = '" + SQL_Escape(Trim(p_.G.Station_Instrument_Id)) + "', " +
+        "@action = 'ADD', " + "@test = 0";
+    try {
+        db::Record_Set rs = db::Open_Checked(p_.Db, sql, "the bath entry");
+        if (rs.Eof()) return false;
+        db::Field error = db::Optional_Field(rs, "ERROR");
+        if (!error) return true;
+        std::optional<double> v = Try_Double(*error);
+        return !v || *v == 0;
+    } catch (const std::exception& e) {
+        Database_Failed(e);
+        return false;
+    }
+}
+
+std::string Station::Priority_For(bool reloading, int position) const {
+    if (reloading) {
+        for (const Samples& smp : p_.Bath_Batch.Sample)
+            if (smp.Position == position + 1) return Trim(smp.Priority);
+        return "";
+    }
+    // The position handed over: the rack view marks it active only after the bath took it.
+    const auto& pos = p_.Current_Rack.Pos;
+    if (position < 0 || position >= static_cast<int>(pos.size()) || !pos[position]) return "";
+    const RackPositions& rp = *pos[position];
+    if (rp.Priority == "NORMAL" && rp.Run_No > 1) return "RETEST";
+    return rp.Priority;
+}
+
+void Station::Clear_Slot(Bath_Slot& s) {
+    s = Bath_Slot{};
+    s.Picture = p_.G.Common_Folder + Idle_Slot_Picture;
+}
+
+void Station::Bath_Remove_Sample(int slot) {
+    if (slot == -1) slot = 1;
+    if (!Valid_Slot(slot)) return;
+    Bath_Slot& s = Slots[slot];
+    std::string sql = "exec labrack.dbo.set_PC_Bath @sampleId = '" + SQL_Escape(Trim(s.Lab_Number)) + "', " +
+                      "@extra = null, " + "@empNum = " + Employee_Number(p_.Technician) + ", " +
+                      "@position = " + std::to_string(slot + 1) + ", " + "@action = 'DELETE', " + "@test = 0";
+    try {
+        db::Record_Set rs = db::Open_Checked(p_.Db, sql, "the bath removal");
+        if (!rs.Eof()) {
+            db::Field error = db::Optional_Field(rs, "ERROR");
+            if (error && Try_Double(*error) != 0.0) Show_Alert(p_.Alerts, db::Optional_Field(rs, "MESSAGE"));
+        }
+    } catch (const std::exception& e) {
+        // The stored bath still holds the sample: so does the screen.
+        Database_Failed(e);
+        return;
+    }
+    Clear_Slot(s);
+}
+
+void Station::Load_Bath() {
+    std::string oldest = Get_Oldest_Rack();
+    db::Record_Set rs;
+    Batch& batch = p_.Bath_Batch;
+    try {
+        rs = batch.Get_Batch_Samples(std::nullopt, p_.G.Station_Instrument_Id, Lab_Code_Default,
+                                     Test_Code_PrtCount);
+    } catch (const std::exception& e) {
+        Database_Failed(e);
+        return;
+    }
+    const db::Field blank = std::string();
+    while (batch.Sample.size() < Bath_Slot_Count)
+        batch.Add_New_Batch_Sample(blank, To_Text(static_cast<long long>(batch.Sample.size() + 1)), blank,
+                                   blank, blank, blank, blank, blank, blank, blank);
+
+    std::string last_desc, last_id;
+    int last_position = -1;
+    std::vector<std::string> not_shown;
+    for (; rs.Is_Open() && !rs.Eof(); rs.Move_Next()) {
+        try {
+            std::string stored_at = Trim(rs.Text_Or("POSITION", ""));
+            int position = rs.Int16("POSITION") - 1;
+            std::string type = UCase(Trim(rs.Text_Or("SAMPLE_TYPE", "")));
+            std::string id = Trim(rs.Text_Or("SAMPLE_ID", ""));
+            if (type.empty() || id.empty()) continue;
+            // Unlike the old reload, a row that cannot be placed is left in the database untouched:
+            // removing it there would take out whichever sample really holds that place.
+            if (!Bath_Add_Sample(id, true, position)) {
+                not_shown.push_back(id + " at position " + stored_at);
+                continue;
+            }
+            Bath_Slot& s = Slots[position];
+            s.State_Text = "START";
+            s.Ready_At = rs.Text_Or("PRIORITY", "");
+            s.Ready_By.reset();
+            s.Priority = Trim(s.Ready_At);
+            s.Picture = Priority_Picture(p_.G.Common_Folder, s.Priority);
+            s.Ready_Slot = std::to_string(position);
+            std::string extra = rs.Text_Or("EXTRA", "");
+            if (!extra.empty()) {
+                Bath_Extra e = Split_Extra(extra);
+                s.Rack_Desc = e.Rack_Desc;
+                s.Rack_Id = e.Rack_Id;
+                last_desc = e.Rack_Desc;
+                last_id = e.Rack_Id;
+            }
+            s.Oldest_Mark = Trim(s.Rack_Desc) == oldest;
+            last_position = position;
+        } catch (const std::exception&) {
+            // One unreadable row does not stop the reload.
+        }
+    }
+    if (!last_desc.empty()) {
+        Show_Rack_Header(true, last_desc, last_id);
+        Refresh_History_Marks(last_position);
+    }
+    if (!not_shown.empty()) {
+        std::string text = "The stored bath holds samples that cannot be shown in the bath:";
+        for (const auto& n : not_shown)
+            text += "\r\n" + n;
+        Show_Alert(p_.Alerts, text);
+    }
+}
+
+void Station::Reload_Bath() {
+    std::string previous = Show_Status(p_.Status, p_.G, std::string(Reloading_Bath_Status));
+    // The rows come back from the database as they are; the rack limit is for samples coming in.
+    bool was_loading = Loading;
+    Loading = true;
+    for (Bath_Slot& s : Slots)
+        Clear_Slot(s);
+    Load_Bath();
+    Loading = was_loading;
+    Show_Status(p_.Status, p_.G, previous);
+    p_.View.Refresh();
+}
+
+std::string Station::Get_Oldest_Rack() {
+    try {
+        db::Record_Set rs = p_.Db.Open_Recordset(
+            std::string("exec labrack.dbo.Get_PC_Bath_OldestRack @labcode = '") + Lab_Code_Default + "'",
+            true);
+        if (!rs.Is_Open() || rs.Eof()) return "";
+        return Trim(rs.Text_Or("RACK_DESC", ""));
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
+void Station::Mark_Oldest_Rack() {
+    std::string oldest = Get_Oldest_Rack();
+    if (oldest.empty()) return;
+    for (Bath_Slot& s : Slots)
+        s.Oldest_Mark = !s.Is_Free() && Trim(s.Rack_Desc) == oldest;
+}
+
+void Station::Refresh_History_Marks(int slot) {
+    for (int i = 0; i < Bath_Slot_Count; ++i) {
+        if (slot != -1 && i != slot) continue;
+        Bath_Slot& s = Slots[i];
+        if (s.Is_Free() || s.History_Text.empty()) continue;
+        s.History = History_Look_For(s.History_Text, Flush_Not_Needed(i));
+    }
+}
+
+void Station::Bath_Timer_Tick() {
+    if (Bath_Tick(std::span<Bath_Slot>(Slots), p_.Time.Now(), Config.SAMPLE_SHAKE_TIME)) p_.View.Refresh();
+}
+
+// ---- runs --------------------------------------------------------------------------------------------
+
+void Station::Slot_Touch(int s) {
+    Globals& g = p_.G;
+    g.Run_Id.clear();
+    g.Dilution_Flag = 0;
+    if (!Valid_Slot(s) || Slots[s].Is_Free()) return;
+    int index = s;
+    if (Choose_Run_Type(s)) {
+        Run_Slot = s;
+    } else if (g.Run_Id == "CHECK") {
+        index = -1;
+    } else {
+        Run_Slot = s;
+        g.Run_Id = Trim(Slots[s].Lab_Number);
+    }
+    Run_Sample(index);
+}
+
+void Station::Toolbox_Run(const std::string& run_id) {
+    p_.G.Run_Id = run_id;
+    Run_Sample(-1);
+}
+
+bool Station::Choose_Run_Type(int slot) {
+    Run_Choice c =
+        pcs::Choose_Run_Type(Samples_Since_Check, Config.SAMPLES_BETWEEN_CHECKS, Flush_Not_Needed(slot));
+    if (!c.Run_Id.empty()) p_.G.Run_Id = c.Run_Id;
+    return c.Flush_Due;
+}
+
+bool Station::Flush_Not_Needed(int slot) const {
+    std::string caption = Valid_Slot(slot) ? Slots[slot].History_Text : std::string();
+    return pcs::Flush_Not_Needed(Results.Previous_Code(), caption, Config.Limits.ISO5_SAMPLE);
+}
+
+void Station::Run_Sample(int index) {
+    Globals& g = p_.G;
+    const std::string kept_run = g.Run_Id;
+    const int16_t kept_count = Samples_Since_Check;
+    for (;;) {
+        g.Run_Id = kept_run;
+        p_.Result.saveOk = false;
+        g.Rerun_Flag = false;
+        Panel_Outcome out = p_.Panel.Show_Action_Panel(g.Run_Id, static_cast<int16_t>(index));
+        g.Last_Activity = p_.Time.Now();
+        Current_Slot = index;
+
+        if (out.Action == "REMOVE") {
+            index = Run_Slot;
+            Bath_Remove_Sample(index);
+            Mark_Oldest_Rack();
+            Refresh_History_Marks(-1);
+            break;
+        }
+        if (out.Action != "COUNT") {
+            g.Run_Id.clear();
+            break;
+        }
+        if (!out.Bffr.empty()) process_data(out.Bffr);
+        if (g.Run_Id == "RERUN" || g.Rerun_Flag) {
+            if (Is_Numeric(g.Run_Id) && g.Rerun_Flag) {
+                try {
+                    g.Rerun_Flag = p_.Result.Redo_Sample(g.Run_Id, p_.Technician.Full_name);
+                } catch (const std::exception& e) {
+                    // No repeat was recorded: the saved count stands and the sample stays in the bath.
+                    Database_Failed(e);
+                    g.Rerun_Flag = false;
+                }
+            }
+            Samples_Since_Check = kept_count;
+            if (g.Rerun_Flag) continue;
+            break;
+        }
+        if (p_.Result.saveOk) Show_Outstanding_Count();
+        Mark_Oldest_Rack();
+        Refresh_History_Marks(-1);
+        break;
+    }
+    if (g.Run_Id == "CHECK" && Samples_Since_Check >= Config.SAMPLES_BETWEEN_CHECKS) Samples_Since_Check = 0;
+    Refresh_Countdown();
+}
+
+void Station::process_data(const std::string& BytesRead) {
+    Globals& g = p_.G;
+    Report_Parse p = Begin_Processing(BytesRead, g, p_.Logs, p_.Alerts);
+    if (!p.Station_Mode.empty()) Station_Mode = p.Station_Mode;
+    if (p.Report.Invalid) return;
+    if (g.Run_Id == "CHECK" || g.Run_Id == "FLUSH") {
+        Validate_Run(p);
+        return;
+    }
+    Count_Report& r = p.Report;
+    // A value that would overflow stays unscaled, as it always has.
+    if (g.Dilution_Flag && Is_Sample_Run(g.Run_Id)) Scale_For_Dilution(r);
+    if (g.Run_Id != "SINGLE") {
+        Save_Sample(r);
+        ++Samples_Since_Check;
+    }
+    Show_Count(r);
+}
+
+void Station::Validate_Run(const Report_Parse& p) {
+    Globals& g = p_.G;
+    const Count_Report& r = p.Report;
+    bool passed = Validate_Codes(g.Run_Id, r.Code_2, r.Code_5, r.Code_15, Config.Limits);
+    // The form's mode, not the run id, says whether this was a check standard.
+    bool check = Station_Mode == "CHECK";
+    if (check && !g.Debug_Mode) p_.Logs.Log_Check_Standard(passed, p.Log_Line);
+    if (passed) {
+        Station_Mode = "IDLE";
+        Show_Count(r);
+        return;
+    }
+    g.Run_Id = "RERUN";
+    g.Rerun_Flag = true;
+    Show_Alert(p_.Alerts, std::string(check ? Check_Failed_Message : Flush_Failed_Message));
+}
+
+void Station::Save_Sample(Count_Report& r) {
+    Globals& g = p_.G;
+    PrtCount& rec = p_.Result;
+    auto text = [](long long v) { return db::Field(To_Text(v)); };
+    try {
+        rec.Save_Results(g.Run_Id, p_.Technician.Emp_Num, text(r.Volume), text(r.Value[0]), text(r.Value[1]),
+                         text(r.Value[2]), text(r.Value[3]), text(r.Value[4]), text(r.Value[5]),
+                         db::Field(To_Text(r.Value_7)), "");
+    } catch (const std::exception& e) {
+        // As for a save the lab did not take: the count is in the log, the sample stays, no question.
+        rec.saveOk = false;
+        Database_Failed(e);
+        return;
+    }
+    if (!rec.saveOk && !g.Debug_Mode) return;
+    const bool known = Valid_Slot(Current_Slot);
+    std::string question = Rerun_Question(known ? Slots[Current_Slot].Rack_Desc : "", r.Code_Text,
+                                          known ? Slots[Current_Slot].History_Text : "");
+    if (p_.Alerts.Ask_Yes_No(question, true, 13) == Answer_Yes)
+        g.Rerun_Flag = true;
+    else
+        Bath_Remove_Sample(Run_Slot);
+}
+
+void Station::Show_Count(const Count_Report& r) {
+    std::array<int32_t, 6> per_ml = Per_mL_Values(r);
+    std::array<std::string, 7> shown;
+    std::array<double, Histogram::Channels> bars{};
+    for (size_t i = 0; i < per_ml.size(); ++i) {
+        shown[i] = To_Text(static_cast<long long>(per_ml[i]));
+        bars[i] = per_ml[i];
+    }
+    shown[6] = To_Text(r.Value_7);
+    bars[6] = r.Value_7;
+    History_Graph.Show_histogram(r.Code_Text, bars);
+    p_.View.Histogram_Changed();
+    Show_Results(p_.G.Run_Id, r.Code_Text, shown);
+}
+
+void Station::Database_Failed(const std::exception& e) {
+    Show_Alert(p_.Alerts, std::string(e.what()));
+}
+
+// ---- the result table, the rack header and the count-down -------------------------------------------
+
+void Station::Show_Results(const std::string& run_id, const std::string& code_text,
+                           const std::array<std::string, 7>& values) {
+    Results.Show_Results(run_id, code_text, values);
+    p_.View.Refresh();
+}
+
+void Station::Show_Rack_Header(bool show, const std::string& rack_desc, const std::string& rack_id) {
+    Header.Rack_Name = "  " + rack_desc;
+    Header.Rack_Id = rack_id;
+    Header.Visible = show;
+}
+
+void Station::Show_Outstanding_Count() {
+    try {
+        db::Record_Set rs = p_.Current_Rack.Rack_Outstanding_Tests(false, std::string(Test_Code_PrtCount));
+        if (!rs.Is_Open() || rs.Columns().empty() || rs.Eof()) return;
+        Header.Outstanding = Trim(rs.Text_Or("COUNT", ""));
+    } catch (const std::exception&) {
+        // The count is a courtesy; the last one shown stands.
+    }
+}
+
+void Station::Refresh_Countdown() {
+    Header.Countdown = To_Text(static_cast<long long>(Config.SAMPLES_BETWEEN_CHECKS - Samples_Since_Check));
+    p_.View.Refresh();
+}
+
+void Station::Rack_Name_Click() {
+    p_.View.Open_Rack_View(Trim(Header.Rack_Name));
+}
+
+} // namespace pcs

@@ -1,0 +1,179 @@
+// The particle-count station's main form as a model: its start-up, the bath of thirty slots, the run
+// sequence from a touch on a slot to a saved and validated count, the result table, the rack header
+// and the histogram. The screens draw it and forward touches; it reaches them only through ports.
+#pragma once
+
+#include "common/clock.h"
+#include "common/globals.h"
+#include "common/ports.h"
+#include "counter/count_logs.h"
+#include "counter/count_report.h"
+#include "station/bath.h"
+#include "station/histogram.h"
+#include "station/result_table.h"
+#include "station/station_settings.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace pcs {
+
+namespace db {
+class Database;
+}
+class Rack;
+class Batch;
+class PrtCount;
+class Employee;
+
+inline constexpr const char* Station_Name = "PARTICLE COUNT";
+inline constexpr const char* Reloading_Bath_Status = "RELOADING BATH CONTENT";
+
+// What the modal action panel ended with: "COUNT" with the counter's text, "REMOVE", or anything
+// else when it was closed.
+struct Panel_Outcome {
+    std::string Action;
+    std::string Bffr;
+};
+
+// The modal action panel, as the run sequence uses it.
+class Action_Panel_Port {
+public:
+    virtual ~Action_Panel_Port() = default;
+    // Creates the panel for one run, shows it modally, reads Action and Bffr and unloads it.
+    virtual Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) = 0;
+};
+
+// Top and left of the history window; top -1 = nothing remembered.
+struct Window_Place {
+    int Top = -1;
+    int Left = 0;
+};
+
+// What the main form asks of its screens besides alerts, questions and status texts.
+class Station_View {
+public:
+    virtual ~Station_View() = default;
+    // The bath grid, the result table, the rack header or the count-down changed.
+    virtual void Refresh() {}
+    // The histogram model changed.
+    virtual void Histogram_Changed() {}
+    virtual void Show_History_Window() {}
+    virtual void Hide_History_Window() {}
+    virtual Window_Place History_Window_Place() const { return {}; }
+    virtual void Move_History_Window(const Window_Place&) {}
+    // The rack name was touched: the rack view shows that rack.
+    virtual void Open_Rack_View(const std::string& /*rack_desc*/) {}
+    // The one-second bath timer runs once the first sample came in.
+    virtual void Bath_Timer_Enabled(bool /*enabled*/) {}
+};
+
+// The shared objects and ports the main form works with; all outlive it.
+struct Station_Parts {
+    Globals& G;
+    const Clock& Time;
+    Alert_Port& Alerts;
+    Status_Port& Status;
+    db::Database& Db;
+    Rack& Current_Rack; // the shared rack, with the settings collection
+    Batch& Bath_Batch;  // the instrument batch that holds the stored bath
+    PrtCount& Result;   // the shared particle-count result record
+    Employee& Technician;
+    Count_Logs& Logs;
+    Action_Panel_Port& Panel;
+    Station_View& View;
+};
+
+class Station {
+public:
+    explicit Station(const Station_Parts& parts);
+
+    // ---- what the screens draw --------------------------------------------------------------------
+    std::array<Bath_Slot, Bath_Slot_Count> Slots;
+    Result_Table Results;
+    Rack_Header Header;
+    Histogram History_Graph;
+    Station_Settings Config;
+    std::string Header_Caption; // the header bar's station caption: "PARTICLE COUNT STATION"
+    int16_t Samples_Since_Check = 0;
+    std::string Station_Mode;
+    bool Loading = false;
+    bool Timer_Enabled = false;
+    int Current_Slot = -1; // the slot of the run in progress
+    int Run_Slot = -1;     // the slot of the last sample or flush started from the bath
+    Window_Place History_Place;
+
+    // ---- start-up and the shell's operations ------------------------------------------------------
+    // The form load: debug flag from the check box, folders, settings (one alert naming keys it could
+    // not take), the history window, the stored bath, the outstanding count, and the count-down primed
+    // so that the first run is a check standard.
+    void Load(bool debug_checked, const std::filesystem::path& app_folder);
+    // Lays the grid out: every free slot shows the idle bottle.
+    void Init();
+    void Hibernate();
+    void reActivate();
+    void Unload();
+    bool Rack_Refresh(bool /*bIsStartUp*/) { return false; }
+    bool AllSaved() const { return false; }
+    void On_AfterSave() {}
+    void Quick_Show(int index);
+    void Rack_OnClick() {}
+    void User_Login() {}
+    void User_Logout() {}
+    void Quick_Hide() {}
+    void Save_Results() {}
+    void Nav_Start() {}
+    void Nav_End() {}
+    void After_Login() {}
+
+    // ---- the bath ---------------------------------------------------------------------------------
+    // A sample handed over by the rack view from rack position Index. False when it did not enter the
+    // bath (no id, status "DONE" or empty, already in, bath full, too many racks, refused by the lab).
+    bool Process_Sample(int16_t Index, const std::string& sampleId, const std::string& sStatus);
+    bool Bath_Add_Sample(const std::string& sampleId, bool reloading, int position);
+    void Bath_Remove_Sample(int slot);
+    void Load_Bath();
+    void Reload_Bath();
+    std::string Get_Oldest_Rack();
+    void Mark_Oldest_Rack();
+    // The history cells' looks, for one slot or (-1) all.
+    void Refresh_History_Marks(int slot);
+    // The one-second timer.
+    void Bath_Timer_Tick();
+
+    // ---- runs -------------------------------------------------------------------------------------
+    // A touch on any element of slot s.
+    void Slot_Touch(int s);
+    // The toolbox's "CHECK" and "SINGLE" runs.
+    void Toolbox_Run(const std::string& run_id);
+    void Run_Sample(int index);
+    bool Choose_Run_Type(int slot);
+    bool Flush_Not_Needed(int slot) const;
+    // One counter report: parse, log, validate or save, ask, show.
+    void process_data(const std::string& BytesRead);
+
+    // ---- the result table, the rack header and the count-down ---------------------------------------
+    void Show_Results(const std::string& run_id, const std::string& code_text,
+                      const std::array<std::string, 7>& values);
+    void Show_Rack_Header(bool show, const std::string& rack_desc, const std::string& rack_id);
+    void Show_Outstanding_Count();
+    void Refresh_Countdown();
+    void Rack_Name_Click();
+
+private:
+    void Clear_Slot(Bath_Slot& s);
+    void Fill_History(Bath_Slot& s, const std::string& sampleId);
+    bool Store_In_Bath(const std::string& sampleId, int slot);
+    std::string Priority_For(bool reloading, int position) const;
+    void Show_Count(const Count_Report& r);
+    void Validate_Run(const Report_Parse& p);
+    void Save_Sample(Count_Report& r);
+    void Database_Failed(const std::exception& e);
+    bool Valid_Slot(int slot) const { return slot >= 0 && slot < Bath_Slot_Count; }
+
+    Station_Parts p_;
+};
+
+} // namespace pcs
