@@ -4,6 +4,7 @@
 
 #include "embedded_backend.h"
 #include "lab_admin.h"
+#include "raw_rack_reader.h"
 
 #include "common/globals.h"
 #include "common/ports.h"
@@ -61,7 +62,7 @@ std::string Rack_Name(long i) {
 }
 
 void BM_Rack_Load_Raw_Sqlite(benchmark::State& state) {
-    embedded::Raw_Rack_Reader reader(Bench_Db::Get().Lab_File);
+    Raw_Rack_Reader reader(Bench_Db::Get().Lab_File);
     long i = 0;
     size_t bytes = 0, rows = 0;
     for (auto _ : state)

@@ -83,6 +83,10 @@ fs::path With_Schema(const fs::path& lab, const std::string& schema) {
 
 } // namespace
 
+void Finalize_Statement::operator()(sqlite3_stmt* st) const noexcept {
+    sqlite3_finalize(st);
+}
+
 bool Sqlite_Error::Is_Busy() const noexcept {
     return code_ == SQLITE_BUSY || code_ == SQLITE_LOCKED;
 }
@@ -132,14 +136,15 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
     sqlite3_extended_result_codes(db_, 1);
     Set_Busy_Timeout(busy_timeout_ms);
     for (const auto& [schema, path] : files.Attached()) {
-        sqlite3_stmt* st = nullptr;
+        sqlite3_stmt* raw = nullptr;
         std::string sql = "ATTACH DATABASE ?1 AS " + schema;
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
-            refuse("Cannot attach " + path.string());
+        rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr);
+        Statement_Handle st(raw);
+        if (rc != SQLITE_OK) refuse("Cannot attach " + path.string());
         std::string p = path.string();
-        sqlite3_bind_text(st, 1, p.c_str(), static_cast<int>(p.size()), SQLITE_TRANSIENT);
-        rc = sqlite3_step(st);
-        sqlite3_finalize(st);
+        sqlite3_bind_text(st.get(), 1, p.c_str(), static_cast<int>(p.size()), SQLITE_TRANSIENT);
+        rc = sqlite3_step(st.get());
+        st.reset();
         if (rc != SQLITE_DONE) refuse("Cannot attach " + path.string());
     }
     Register_Functions(db_);
@@ -148,18 +153,18 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
     if (sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, &err) != SQLITE_OK) sqlite3_free(err);
     if (!create) {
         // A file that is not a lab database is refused here rather than at the first statement.
-        sqlite3_stmt* st = nullptr;
-        rc = sqlite3_prepare_v2(db_, "SELECT VALUE FROM main.db_info WHERE NAME = 'schema_version'", -1, &st,
+        sqlite3_stmt* raw = nullptr;
+        rc = sqlite3_prepare_v2(db_, "SELECT VALUE FROM main.db_info WHERE NAME = 'schema_version'", -1, &raw,
                                 nullptr);
-        if (rc == SQLITE_OK) rc = sqlite3_step(st);
-        sqlite3_finalize(st);
+        Statement_Handle st(raw);
+        if (rc == SQLITE_OK) rc = sqlite3_step(st.get());
+        st.reset();
         if (rc != SQLITE_ROW) refuse(files.Lab.string() + " is not an embedded lab database");
     }
 }
 
 Sqlite_Db::~Sqlite_Db() {
-    for (auto& [sql, st] : cache_)
-        sqlite3_finalize(st);
+    cache_.clear();
     if (db_) sqlite3_close_v2(db_);
 }
 
@@ -186,14 +191,22 @@ void Sqlite_Db::Fail(int rc) const {
 sqlite3_stmt* Sqlite_Db::Prepare_Cached(const std::string& sql) {
     auto it = cache_.find(sql);
     if (it != cache_.end()) {
-        sqlite3_reset(it->second);
-        sqlite3_clear_bindings(it->second);
-        return it->second;
+        sqlite3_reset(it->second.get());
+        sqlite3_clear_bindings(it->second.get());
+        return it->second.get();
     }
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
+    Statement_Handle st(raw);
     if (rc != SQLITE_OK) Fail(rc);
-    cache_.emplace(sql, st);
+    return cache_.emplace(sql, std::move(st)).first->second.get();
+}
+
+Statement_Handle Sqlite_Db::Prepare(const char* sql, const char** rest) {
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql, -1, &raw, rest);
+    Statement_Handle st(raw);
+    if (rc != SQLITE_OK) Fail(rc);
     return st;
 }
 
@@ -308,21 +321,16 @@ bool Sqlite_Db::Run_Text(const std::string& sql, Table& out) {
     bool has_rows = false;
     // A text may hold several statements; the first that gives columns is the answer.
     while (rest && *rest) {
-        sqlite3_stmt* st = nullptr;
         const char* tail = nullptr;
-        int rc = sqlite3_prepare_v2(db_, rest, -1, &st, &tail);
-        if (rc != SQLITE_OK) Fail(rc);
+        Statement_Handle st = Prepare(rest, &tail);
         rest = tail;
         if (!st) continue; // blanks or a comment
-        struct Finalize {
-            sqlite3_stmt* s;
-            ~Finalize() { sqlite3_finalize(s); }
-        } guard{st};
-        if (sqlite3_column_count(st) > 0 && !has_rows) {
-            out = Read_All(st);
+        if (sqlite3_column_count(st.get()) > 0 && !has_rows) {
+            out = Read_All(st.get());
             has_rows = true;
         } else {
-            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            int rc;
+            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
             }
             if (rc != SQLITE_DONE) Fail(rc);
         }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -33,6 +34,12 @@ private:
     int code_;
     int extended_;
 };
+
+// A prepared statement that is finalised when its handle goes.
+struct Finalize_Statement {
+    void operator()(sqlite3_stmt* st) const noexcept;
+};
+using Statement_Handle = std::unique_ptr<sqlite3_stmt, Finalize_Statement>;
 
 // A value bound to a statement parameter.
 using Param = std::variant<std::monostate, long long, double, std::string>;
@@ -71,6 +78,9 @@ public:
     // Rolls back an open transaction; never throws, and is not cut short by the deadline.
     void Rollback() noexcept;
 
+    // Prepares one statement of sql (its first; rest, when given, points past it). The handle is empty for
+    // a text of blanks or a comment. Throws Sqlite_Error when SQLite refuses the text.
+    Statement_Handle Prepare(const char* sql, const char** rest = nullptr);
     // A prepared statement, kept for the connection's lifetime; reset and unbound when handed out.
     sqlite3_stmt* Prepare_Cached(const std::string& sql);
 
@@ -94,7 +104,7 @@ private:
     [[noreturn]] void Fail(int rc) const;
 
     sqlite3* db_ = nullptr;
-    std::map<std::string, sqlite3_stmt*> cache_;
+    std::map<std::string, Statement_Handle> cache_;
     Deadline deadline_;
 };
 
