@@ -1,0 +1,41 @@
+// What the screen shell asks of the station's working forms (the main form, the rack view and the
+// header bar): where they stand, showing them after a login, hiding them when the station locks.
+#pragma once
+
+namespace pcs {
+
+struct Form_Place {
+    int Top = 0;
+    int Left = 0;
+    friend bool operator==(const Form_Place&, const Form_Place&) = default;
+};
+
+// Top and left of the three working forms, taken when the station locks.
+struct Saved_Window_Positions {
+    Form_Place Main_Form, Rack_View, Header;
+    friend bool operator==(const Saved_Window_Positions&, const Saved_Window_Positions&) = default;
+};
+
+class Working_Forms {
+public:
+    virtual ~Working_Forms() = default;
+    virtual Saved_Window_Positions Positions() const = 0;
+    virtual void Restore_Positions(const Saved_Window_Positions& p) = 0;
+    // The header's user caption is refreshed from the current employee.
+    virtual void Show_User() = 0;
+    // The main form is shown and told reActivate, then the header, then the rack view (modeless).
+    virtual void Show_Working_Forms() = 0;
+    // The main form is told Hibernate, then the main form, the rack view and the header are hidden.
+    virtual void Hibernate_Working_Forms() = 0;
+    // The main form runs the run in Run_Id (the toolbox's "RUN" and "CHECK").
+    virtual void Run_Sample() = 0;
+};
+
+// The login screen's sixty-second idle check timer, as the toolbox switches it.
+class Hibernation_Timer {
+public:
+    virtual ~Hibernation_Timer() = default;
+    virtual void Set_Timer1(bool on) = 0;
+};
+
+} // namespace pcs

@@ -1,0 +1,213 @@
+#include "ui/artwork.h"
+
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
+
+namespace pcs::ui {
+
+namespace {
+
+// The station's palette (the same values Init_Colors fills).
+const QColor Navy(23, 49, 74), Steel(87, 99, 110), Slate(74, 80, 85), Amber(233, 176, 25), Ink(44, 61, 77),
+    Sky(130, 190, 247);
+
+void Draw_Splash(QPainter& p, QSize s) {
+    const QRectF r(QPointF(0, 0), s);
+    QLinearGradient bg(r.topLeft(), r.bottomLeft());
+    bg.setColorAt(0, Navy.lighter(125));
+    bg.setColorAt(1, QColor(8, 20, 32));
+    p.setPen(QPen(Steel, 2));
+    p.setBrush(bg);
+    p.drawRoundedRect(r.adjusted(1, 1, -1, -1), 18, 18);
+
+    // A cloud of particles drifting through the light beam of a counter, fixed so every build matches.
+    uint32_t seed = 4406;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) / double(1 << 24);
+    };
+    QLinearGradient beam(QPointF(0, s.height() * 0.42), QPointF(0, s.height() * 0.58));
+    beam.setColorAt(0, QColor(130, 190, 247, 0));
+    beam.setColorAt(0.5, QColor(130, 190, 247, 70));
+    beam.setColorAt(1, QColor(130, 190, 247, 0));
+    p.fillRect(QRectF(0, s.height() * 0.42, s.width(), s.height() * 0.16), beam);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 90; ++i) {
+        double x = 20 + next() * (s.width() - 40), y = 20 + next() * (s.height() - 40);
+        double d = 1.5 + std::pow(next(), 3) * 9;
+        QColor c = next() < 0.25 ? Amber : Sky;
+        c.setAlpha(60 + int(next() * 120));
+        p.setBrush(c);
+        p.drawEllipse(QPointF(x, y), d, d);
+    }
+
+    // A sample bottle on the left.
+    const double bx = s.width() * 0.08, by = s.height() * 0.22, bw = s.width() * 0.14, bh = s.height() * 0.6;
+    p.setPen(QPen(QColor(220, 230, 240), 3));
+    p.setBrush(QColor(255, 255, 255, 40));
+    p.drawRoundedRect(QRectF(bx, by + bh * 0.12, bw, bh * 0.88), 12, 12);
+    p.setBrush(Steel.lighter(130));
+    p.drawRoundedRect(QRectF(bx + bw * 0.22, by, bw * 0.56, bh * 0.14), 5, 5);
+    QLinearGradient oil(QPointF(0, by + bh * 0.45), QPointF(0, by + bh));
+    oil.setColorAt(0, QColor(233, 176, 25, 220));
+    oil.setColorAt(1, QColor(160, 100, 10, 230));
+    p.setPen(Qt::NoPen);
+    p.setBrush(oil);
+    p.drawRoundedRect(QRectF(bx + 4, by + bh * 0.45, bw - 8, bh * 0.55 - 4), 9, 9);
+
+    // The station's name.
+    const double tx = s.width() * 0.29;
+    QFont title("Eurostile");
+    title.setBold(true);
+    title.setPixelSize(int(s.height() * 0.135));
+    p.setFont(title);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(tx, s.height() * 0.16, s.width() - tx - 20, s.height() * 0.2),
+               Qt::AlignLeft | Qt::AlignVCenter, "PARTICLE COUNT");
+    p.setPen(Amber);
+    p.drawText(QRectF(tx, s.height() * 0.34, s.width() - tx - 20, s.height() * 0.2),
+               Qt::AlignLeft | Qt::AlignVCenter, "STATION");
+    QFont sub("Arial");
+    sub.setPixelSize(int(s.height() * 0.055));
+    p.setFont(sub);
+    p.setPen(QColor(200, 214, 228));
+    p.drawText(QRectF(tx, s.height() * 0.62, s.width() - tx - 20, s.height() * 0.1),
+               Qt::AlignLeft | Qt::AlignVCenter, "Oil analysis laboratory");
+    p.drawText(QRectF(tx, s.height() * 0.71, s.width() - tx - 20, s.height() * 0.1),
+               Qt::AlignLeft | Qt::AlignVCenter, "ISO 4406 cleanliness codes");
+}
+
+void Icon_Plate(QPainter& p, QSize s) {
+    QRectF r(QPointF(0, 0), s);
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0, Steel.lighter(120));
+    g.setColorAt(1, Ink);
+    p.setPen(QPen(QColor(150, 162, 174), 2));
+    p.setBrush(g);
+    p.drawRoundedRect(r.adjusted(2, 2, -2, -2), s.width() * 0.16, s.width() * 0.16);
+}
+
+void Draw_Lock(QPainter& p, QSize s) {
+    Icon_Plate(p, s);
+    const double w = s.width(), h = s.height();
+    p.setPen(QPen(Qt::white, w * 0.08, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(w * 0.32, h * 0.16, w * 0.36, h * 0.4), 0, 180 * 16);
+    p.drawLine(QPointF(w * 0.32, h * 0.36), QPointF(w * 0.32, h * 0.46));
+    p.drawLine(QPointF(w * 0.68, h * 0.36), QPointF(w * 0.68, h * 0.46));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Amber);
+    p.drawRoundedRect(QRectF(w * 0.22, h * 0.44, w * 0.56, h * 0.40), w * 0.06, w * 0.06);
+    p.setBrush(Navy);
+    p.drawEllipse(QPointF(w * 0.5, h * 0.6), w * 0.07, w * 0.07);
+    p.drawRect(QRectF(w * 0.47, h * 0.6, w * 0.06, h * 0.14));
+}
+
+void Draw_Gear(QPainter& p, QSize s) {
+    Icon_Plate(p, s);
+    const double w = s.width(), h = s.height();
+    const QPointF c(w / 2, h / 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    for (int i = 0; i < 8; ++i) {
+        p.save();
+        p.translate(c);
+        p.rotate(i * 45.0);
+        p.drawRoundedRect(QRectF(-w * 0.075, -w * 0.36, w * 0.15, w * 0.2), 2, 2);
+        p.restore();
+    }
+    p.drawEllipse(c, w * 0.25, w * 0.25);
+    p.setBrush(Amber);
+    p.drawEllipse(c, w * 0.11, w * 0.11);
+}
+
+void Draw_Iso(QPainter& p, QSize s) {
+    Icon_Plate(p, s);
+    const double w = s.width(), h = s.height();
+    QPainterPath page;
+    page.moveTo(w * 0.24, h * 0.14);
+    page.lineTo(w * 0.62, h * 0.14);
+    page.lineTo(w * 0.78, h * 0.30);
+    page.lineTo(w * 0.78, h * 0.86);
+    page.lineTo(w * 0.24, h * 0.86);
+    page.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawPath(page);
+    p.setBrush(QColor(190, 200, 210));
+    QPainterPath fold;
+    fold.moveTo(w * 0.62, h * 0.14);
+    fold.lineTo(w * 0.62, h * 0.30);
+    fold.lineTo(w * 0.78, h * 0.30);
+    fold.closeSubpath();
+    p.drawPath(fold);
+    QFont f("Arial");
+    f.setBold(true);
+    f.setPixelSize(int(h * 0.22));
+    p.setFont(f);
+    p.setPen(Navy);
+    p.drawText(QRectF(w * 0.24, h * 0.40, w * 0.54, h * 0.26), Qt::AlignCenter, "ISO");
+    p.setPen(QPen(Amber, h * 0.035));
+    p.drawLine(QPointF(w * 0.32, h * 0.74), QPointF(w * 0.70, h * 0.74));
+}
+
+void Draw_Cap(QPainter& p, QSize s, QColor top, QColor bottom, QColor border) {
+    QRectF r(QPointF(0, 0), s);
+    r.adjust(3, 3, -3, -3);
+    const double radius = s.height() * 0.14;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 90));
+    p.drawRoundedRect(r.translated(0, 2), radius, radius);
+    QLinearGradient g(r.topLeft(), r.bottomLeft());
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    p.setPen(QPen(border, 2.5));
+    p.setBrush(g);
+    p.drawRoundedRect(r, radius, radius);
+    p.setPen(QPen(QColor(255, 255, 255, 60), 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(r.adjusted(3, 3, -3, -3), radius * 0.8, radius * 0.8);
+}
+
+} // namespace
+
+std::vector<Artwork> Station_Artwork() {
+    return {
+        {Picture_Splash, QSize(760, 420), Draw_Splash},
+        {Picture_Login_Icon, QSize(96, 96), Draw_Lock},
+        {Picture_Config_Icon, QSize(96, 96), Draw_Gear},
+        {Picture_Iso_Icon, QSize(96, 96), Draw_Iso},
+        {Picture_Key_Cap, QSize(120, 120),
+         [](QPainter& p, QSize s) {
+             Draw_Cap(p, s, QColor(104, 116, 128), QColor(58, 66, 74), QColor(150, 160, 170));
+         }},
+        {Picture_Key_Cap_Cmd, QSize(120, 120),
+         [](QPainter& p, QSize s) { Draw_Cap(p, s, Navy.lighter(150), Navy, Amber); }},
+        {Picture_Button, QSize(240, 96),
+         [](QPainter& p, QSize s) { Draw_Cap(p, s, Steel.lighter(125), Slate.darker(130), Amber); }},
+    };
+}
+
+bool Write_Artwork(const std::filesystem::path& folder, const std::vector<Artwork>& art) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    bool ok = true;
+    for (const Artwork& a : art) {
+        QImage img(a.Size, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setRenderHint(QPainter::TextAntialiasing);
+            a.Draw(p, a.Size);
+        }
+        ok = img.save(QString::fromStdString((folder / a.Name).string())) && ok;
+    }
+    return ok;
+}
+
+} // namespace pcs::ui

@@ -1,0 +1,36 @@
+// The station's own pictures, drawn by code: the build writes them into the picture folder, so a
+// form only ever loads files.
+#pragma once
+
+#include <QSize>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QPainter;
+
+namespace pcs::ui {
+
+struct Artwork {
+    std::string Name; // the file name in the picture folder
+    QSize Size;
+    std::function<void(QPainter&, QSize)> Draw;
+};
+
+// File names of the shell's pictures.
+inline constexpr const char* Picture_Splash = "splash.png";
+inline constexpr const char* Picture_Login_Icon = "img_login.png";
+inline constexpr const char* Picture_Config_Icon = "img_config.png";
+inline constexpr const char* Picture_Iso_Icon = "img_iso.png";
+inline constexpr const char* Picture_Key_Cap = "key_cap.png";
+inline constexpr const char* Picture_Key_Cap_Cmd = "key_cap_cmd.png";
+inline constexpr const char* Picture_Button = "bttn_panel.png";
+
+// Every picture the screens name. Screens of their own add their list here.
+std::vector<Artwork> Station_Artwork();
+
+// Draws each picture into the folder (made if missing); false when one could not be written.
+bool Write_Artwork(const std::filesystem::path& folder, const std::vector<Artwork>& art);
+
+} // namespace pcs::ui

@@ -1,0 +1,45 @@
+#include "ui/panel.h"
+
+#include "ui/artwork.h"
+#include "ui/fonts.h"
+#include "ui/pictures.h"
+#include "ui/touch_label.h"
+#include "ui/twips.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+namespace pcs::ui {
+
+Framed_Panel::Framed_Panel(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    setAttribute(Qt::WA_TranslucentBackground, false);
+}
+
+void Framed_Panel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    const int inset = Px(30, this);
+    p.fillRect(rect().adjusted(inset, inset, -inset, -inset), QColor(44, 61, 77));
+}
+
+void Framed_Panel::Centre_On_Owner() {
+    QRect area;
+    if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr; owner && owner->isVisible())
+        area = owner->geometry();
+    else if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        area = s->availableGeometry();
+    if (!area.isEmpty()) move(area.center() - rect().center());
+}
+
+Touch_Label* Make_Panel_Button(const Globals& g, const QString& object_name, const QString& caption,
+                               QWidget* parent) {
+    auto* b = new Touch_Label(object_name, caption, parent);
+    b->setText(caption);
+    Set_Font(b, "", "Arial", 16, true, Qt::white);
+    Load_Picture(b, Picture_Path(g, Picture_Button));
+    b->Set_Picture_Control(true);
+    return b;
+}
+
+} // namespace pcs::ui

@@ -1,0 +1,36 @@
+// Pictures are files in one picture folder (Globals::Common_Folder); the build draws the station's
+// own into the folder beside the binaries. A missing picture never stops a form.
+#pragma once
+
+#include "common/globals.h"
+
+#include <QPixmap>
+#include <QString>
+#include <filesystem>
+#include <string>
+
+class QWidget;
+class QPainter;
+class QRect;
+
+namespace pcs::ui {
+
+// The folder beside the program where the build put the pictures.
+std::filesystem::path Default_Picture_Folder();
+// The picture folder's file of that name.
+std::filesystem::path Picture_Path(const Globals& g, const std::string& file_name);
+
+// The picture at the path; a null pixmap when it is missing or unreadable.
+QPixmap Read_Picture(const std::filesystem::path& path);
+
+// Sets the control's picture from the file; a missing or unreadable file leaves the control as it was.
+// Serves Touch_Label (its picture) and plain labels (their pixmap); other controls are left alone.
+void Load_Picture(QWidget* control, const std::filesystem::path& path);
+
+// Draws a pixmap into a rectangle keeping its corners unstretched (a fourth of the picture's height),
+// so one key cap serves keys of every width.
+void Draw_Stretched(QPainter& p, const QRect& target, const QPixmap& picture);
+// The frame drawn where a picture is missing.
+void Draw_Neutral_Frame(QPainter& p, const QRect& target);
+
+} // namespace pcs::ui
