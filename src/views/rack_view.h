@@ -1,0 +1,177 @@
+// The rack view's rules: the rack the technician holds drawn as twenty cells, choosing a rack (search,
+// previous / next, priority filters), handing a touched sample to the main form, saving and leaving.
+// The Qt form draws this model, forwards touches and implements the ports.
+#pragma once
+
+#include "common/clock.h"
+#include "common/globals.h"
+#include "common/ports.h"
+#include "views/rack_layout.h"
+#include "views/rack_search.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace pcs {
+
+class Employee;
+class Rack;
+
+// The main station form's operations the rack view calls. Every station form offers the set; at the
+// particle-count station several do nothing.
+class Main_Form_Port {
+public:
+    virtual ~Main_Form_Port() = default;
+    virtual void Init() = 0;
+    virtual void User_Login() = 0;
+    virtual bool Rack_Refresh(bool bIsStartUp) = 0;
+    virtual void Rack_OnClick() = 0;
+    virtual void Nav_Start() = 0;
+    virtual void Nav_End() = 0;
+    virtual void Quick_Hide() = 0;
+    virtual void Quick_Show(int Index) = 0;
+    // Puts the sample of rack cell Index into the work; true when it was taken up.
+    virtual bool Process_Sample(int Index, const std::string& sampleId, const std::string& sStatus) = 0;
+    virtual void Save_Results() = 0;
+    virtual bool AllSaved() = 0;
+};
+
+// The rack search dialog: loaded fresh, its fields set, shown modally, read, unloaded.
+class Search_Port {
+public:
+    virtual ~Search_Port() = default;
+    virtual Rack_Search& Load_Search() = 0;
+    // Returns when the search has hidden itself.
+    virtual void Show_Search_Modal() = 0;
+    virtual void Unload_Search() = 0;
+};
+
+// The orderly end of the program: the login screen's exit, which takes the counter out of remote mode.
+class App_Exit_Port {
+public:
+    virtual ~App_Exit_Port() = default;
+    virtual void App_Exit() = 0;
+};
+
+enum class Color_Part { Back, Border };
+
+// The rack name as its label shows it: longer than 15 characters (trimmed), the first 15 and "...".
+std::string Rack_Desc_Caption(const std::string& rack_desc);
+
+// The cell's text size: the cell width in pixels / 10, halves to even (95 px gives 10, 115 px gives 12).
+int Cell_Font_Size(int rack_width_twips, int twips_per_pixel);
+
+// The colours of a cell from its position's status, priority and run number. Names are compared
+// exactly. done_unchanged: a cell is selected and the position at index + 1 still has the status it
+// was loaded with (only a "DONE" border reads it).
+Color Position_Color(Color_Part part, const std::string& status, const std::string& priority, int run_no,
+                     bool done_unchanged, const Palette& palette);
+
+// The priority filters, in the order of their saved places.
+inline constexpr std::array<const char*, 4> Priority_Tags = {"RETEST", "RUSH", "URGENT", "CRITICAL"};
+inline constexpr std::array<const char*, 3> Nav_Tags = {"PREV", "NEXT", "FIND"};
+inline constexpr const char* Rack_View_Lab_Code = "VOLMAR";
+
+// The filter image of a priority name (trimmed, any case): 0 to 3 in Priority_Tags, -1 for none.
+int Priority_Button(const std::string& name);
+
+struct Status_Picture_Look {
+    std::string Tag; // "ready" or "done"
+    std::string Picture;
+    bool Visible = false;
+};
+
+// One cell as the form draws it.
+struct Cell_Look {
+    std::string Caption; // lbl_sample: a line break, then the work order (the text on the second line)
+    std::string Tag;     // the position's status; "" for an empty cell
+    bool Sample_Visible = false;
+    std::string Info;   // lbl_Info: the target weight
+    std::string Result; // lbl_Result
+    bool Opaque = false;
+    Color Back, Border;
+    Color Sample_Fore, Info_Fore, Result_Fore;
+    int Font_Size = 12;
+    Status_Picture_Look Screen, Water, Picture;
+};
+
+struct Priority_Look {
+    bool Visible = false;
+    int Slot = -1; // index into the layout's Priority_Button_Left
+    std::string Picture;
+};
+
+class Rack_View {
+public:
+    Rack_View(Globals& g, const Clock& clock, Rack& rack, Employee& employee, Status_Port& status,
+              Alert_Port& alerts, Main_Form_Port& main_form, Search_Port& search, App_Exit_Port& app);
+
+    // Cell size in twips; the main form sets them before the view loads.
+    int16_t rack_width = 0;
+    int16_t rack_height = 0;
+
+    // What the form shows.
+    std::array<Cell_Look, Rack_Cells> Cells;
+    std::string lbl_rackDesc, lbl_rackDesc_ToolTip, lbl_RackDate, lbl_RackStatus;
+    std::string lbl_ActiveWo;
+    bool img_ptr_Visible = false;
+    std::array<bool, 3> bttn_Nav_Visible{};
+    bool img_Priority_Visible = false;
+    std::array<Priority_Look, 4> Priority_Images;
+    int Active_Priority_Button = -1; // -1: img_Priority, else the filter image's index
+    std::string img_save_Picture = "bttn_save_idle.jpg";
+    bool img_save_Visible = true;
+    Rack_Metrics Metrics;
+    Rack_Layout Layout;
+
+    // Public operations.
+    void Form_Load();
+    void Form_Unload();
+    void Reset_Interface();
+    void Init_Rack_Position(int Index);
+    void Resize_Rack(int iOffsetX, int iOffsetY);
+    void Resize_Rack(std::string_view iOffsetX, std::string_view iOffsetY);
+    void Save_bttn_toggle(bool isOn) { img_save_Visible = isOn; }
+    void Refresh_Priority();
+    bool Requires_saving();
+    void Get_Racks(int Index, const std::string& sRackName);
+    void bttn_Nav_Click(int Index);
+    void Rack_Pos_Activate(int Index);
+    void Rack_Pos_DeActivate(int Index);
+    void lbl_status_update();
+    void Select_Sample(const std::string& lab_number);
+
+    // Touches.
+    void lbl_sample_Click(int Index);
+    void Priority_Click(int button);
+    void img_Priority_Click();
+    void img_save_Click();
+    void lbl_Exit_Click();
+    void img_Exit_Click();
+
+    // The rack id this station holds (a successful "GET" not yet given back); "" for none.
+    const std::string& Held_Rack_Id() const { return held_rack_id_; }
+
+private:
+    void Show_Rack();
+    Color Cell_Color(int Index, Color_Part part, const std::string& status, const std::string& priority,
+                     int run_no) const;
+    void Release_Rack();
+    bool Take_Rack();
+    bool Load_Chosen_Rack(const std::string& rack_desc);
+    void Retake_Loaded_Rack();
+
+    Globals& g_;
+    const Clock& clock_;
+    Rack& rack_;
+    Employee& employee_;
+    Status_Port& status_;
+    Alert_Port& alerts_;
+    Main_Form_Port& main_;
+    Search_Port& search_;
+    App_Exit_Port& app_;
+    std::string held_rack_id_;
+};
+
+} // namespace pcs
