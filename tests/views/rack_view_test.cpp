@@ -3,6 +3,11 @@
 
 #include "views_fixture.h"
 
+#include "counter/count_logs.h"
+#include "counter/prt_count.h"
+#include "lab/batch.h"
+#include "views/station_main_form.h"
+
 using namespace pcs;
 using namespace pcs::test;
 
@@ -270,4 +275,28 @@ TEST_F(Views_Test, BadRacksAndAFailingSearchLeaveTheLoadedRackInPlace) {
     EXPECT_NE(Alerts.Alerts[0].find("did not answer the list of racks"), std::string::npos);
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
     EXPECT_EQ(Holder("RACK-C"), "101");
+}
+
+TEST_F(Views_Test, TouchingACellPutsTheSampleIntoTheStationsBath) {
+    struct No_Panel : Action_Panel_Port {
+        Panel_Outcome Show_Action_Panel(const std::string&, int16_t) override { return {}; }
+    } panel;
+    Station_View screens;
+    Batch batch(*Db);
+    PrtCount result(*Db, *Emp);
+    Count_Logs logs(Folder.Path(), Alerts);
+    Station station({G, Clock, Alerts, Status, *Db, *Rack_, batch, result, *Emp, logs, panel, screens});
+    station.Load(false, Folder.Path());
+    G.Station_Instrument_Id = "PC002"; // the instrument the lab database keeps the bath for
+    Station_Main_Form main_form(station);
+    Rack_View view(G, Clock, *Rack_, *Emp, Status, Alerts, main_form, *Search, Exit);
+    view.Form_Load();
+    ASSERT_EQ(Rack_->Rack_Desc, "RACK-C");
+
+    view.lbl_sample_Click(1);
+    EXPECT_EQ(station.Slots[0].Lab_Number, Lab_Numbers[6] + " ");
+    EXPECT_EQ(G.Selected_Sample, Lab_Numbers[6]);
+    EXPECT_TRUE(G.Results_Saved);
+    embedded::Admin_Rows stored = embedded::Lab_Admin(Lab_File).Bath(std::nullopt);
+    ASSERT_EQ(stored.Rows.size(), 1u);
 }
