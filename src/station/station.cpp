@@ -396,11 +396,12 @@ void Station::Run_Sample(int index) {
             Refresh_History_Marks(-1);
             break;
         }
-        if (out.Action != "COUNT") {
+        // No text is no count: ended like a closed panel, so a check standard is not taken as passed.
+        if (out.Action != "COUNT" || out.Bffr.empty()) {
             g.Run_Id.clear();
             break;
         }
-        if (!out.Bffr.empty()) process_data(out.Bffr);
+        process_data(out.Bffr);
         if (g.Run_Id == "RERUN" || g.Rerun_Flag) {
             if (Is_Numeric(g.Run_Id) && g.Rerun_Flag) {
                 try {

@@ -1,0 +1,144 @@
+// The main form's model over a scripted database: what the stored bath, the history and the counter
+// can hand it that they should not, and the statements it sends.
+#include "common/text.h"
+#include "counter/prt_count.h"
+#include "lab/batch.h"
+#include "lab/rack.h"
+#include "records_fixture.h"
+#include "station/station.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace pcs;
+using namespace pcs::test;
+
+namespace {
+
+struct Scripted_Panel : Action_Panel_Port {
+    std::vector<std::string> Shown;
+    std::deque<Panel_Outcome> Outcomes;
+    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t) override {
+        Shown.push_back(sLabNumber);
+        if (Outcomes.empty()) return {};
+        auto o = Outcomes.front();
+        Outcomes.pop_front();
+        return o;
+    }
+};
+
+const std::vector<std::string> Batch_Columns = {"ERROR",     "DETAIL_ID",   "BATCH_ID", "POSITION",
+                                                "SAMPLE_ID", "SAMPLE_TYPE", "RUN_NO",   "STATUS",
+                                                "WEIGHT",    "EXTRA",       "PRIORITY"};
+std::vector<db::Field> Stored(const char* pos, db::Field id, db::Field type, const char* extra) {
+    return {F("0"), F("1"), F("9"), F(pos), id, type, F("1"), F("READY"), Null, F(extra), F("RUSH")};
+}
+
+struct Station_Scripted : Records_Fixture {
+    Temp_Dir dir;
+    Manual_Clock clock{std::chrono::system_clock::now()};
+    Recording_Status status;
+    Rack rack{db, emp, clock, std::string("DSN=LAB")};
+    Batch batch{db};
+    PrtCount result{db, emp};
+    Count_Logs logs{dir.Path(), alerts};
+    Scripted_Panel panel;
+    Station_View view;
+    Station st{{g, clock, alerts, status, db, rack, batch, result, emp, logs, panel, view}};
+    Table stored{Batch_Columns, {}};
+
+    Station_Scripted() {
+        emp.Emp_Num = 117;
+        emp.Full_name = "Ann Lee";
+        backend.Responder = [this](const std::string& sql) -> Answer_Script {
+            if (Contains(sql, "get_batch_samples")) return Answer_Script::Rows_Of(stored);
+            if (Contains(sql, "Get_PC_Bath_OldestRack")) return Row({"RACK_DESC"}, {F("R-1 ")});
+            // A history row of NULLs: entered, but with nothing in it.
+            if (Contains(sql, "get_pc_history"))
+                return Row({"STATUS", "ISO", "ISO_2", "ISO_5", "ISO_15"}, {Null, Null, Null, Null, Null});
+            if (Contains(sql, "set_PC_Bath")) return Row({"ERROR", "MESSAGE"}, {F("0"), F("ok")});
+            if (Contains(sql, "TBL_TestGroup_Count")) return Row({"COUNT"}, {F(" 7 ")});
+            if (Contains(sql, "labtrack_inserttest")) return Row({"STATUS"}, {F("READY")});
+            return Answer_Script::No_Rows();
+        };
+    }
+};
+
+} // namespace
+
+TEST_F(Station_Scripted, StoredBathRowsThatCannotBePlacedAreNamedAndLeftInTheDatabase) {
+    stored.Rows = {Stored("2", F("1100001"), F("SAMPLE"), "RD=R-1RID=5"),
+                   Stored("2", F("1100002"), F("SAMPLE"), "RD=R-1RID=5"),  // twice for one slot
+                   Stored("31", F("1100003"), F("SAMPLE"), "RD=R-1RID=5"), // no such slot
+                   Stored("3", F("1100001"), F("SAMPLE"), "RD=R-1RID=5"),  // the same sample again
+                   Stored("4", F("1100004"), Null, ""),                    // no type: an empty place
+                   Stored("6", F("1100006"), F("SAMPLE"), "RD=R-2RID=6")};
+    st.Load(false, dir.Path());
+
+    EXPECT_EQ(Trim(st.Slots[1].Lab_Number), "1100001");
+    EXPECT_EQ(st.Slots[1].Rack_Desc, "R-1");
+    EXPECT_TRUE(st.Slots[1].Oldest_Mark);
+    EXPECT_EQ(st.Slots[1].Picture, g.Common_Folder + "bttn_bath_RUSH.gif");
+    EXPECT_EQ(st.Slots[1].History_Text, ""); // a history of NULLs is no history: the sample gets a flush
+    EXPECT_EQ(Trim(st.Slots[5].Lab_Number), "1100006");
+    EXPECT_FALSE(st.Slots[5].Oldest_Mark);
+    EXPECT_TRUE(st.Slots[2].Is_Free());
+    EXPECT_TRUE(st.Slots[3].Is_Free());
+    EXPECT_EQ(st.Header.Rack_Name, "  R-2");
+    EXPECT_EQ(st.Header.Rack_Id, "6");
+    EXPECT_EQ(st.Header.Outstanding, "7");
+    EXPECT_EQ(st.Header.Countdown, "15");
+    // One alert for the keys the missing settings file did not give, one for the rows not shown.
+    ASSERT_EQ(alerts.Alerts.size(), 2u);
+    EXPECT_NE(alerts.Alerts[0].find("MAX_RACKS_IN_BATH"), std::string::npos);
+    EXPECT_NE(alerts.Alerts[1].find("1100002 at position 2"), std::string::npos);
+    EXPECT_NE(alerts.Alerts[1].find("1100003 at position 31"), std::string::npos);
+    EXPECT_NE(alerts.Alerts[1].find("1100001 at position 3"), std::string::npos);
+    for (const auto& s : backend.Statements)
+        EXPECT_FALSE(Contains(s, "DELETE")) << s;
+
+    // The refresh picture reloads the same bath under its status text.
+    status.Caption = "ready";
+    backend.Statements.clear();
+    st.Reload_Bath();
+    EXPECT_EQ(status.Caption, "ready");
+    EXPECT_EQ(status.Panels_Shown, 1);
+    EXPECT_EQ(Trim(st.Slots[1].Lab_Number), "1100001");
+}
+
+TEST_F(Station_Scripted, AddAndRemoveSendTheStoredBathStatements) {
+    st.Load(false, dir.Path());
+    rack.Rack_Desc = "R-O'K";
+    rack.Rack_id = "5";
+    g.Station_Instrument_Id = "PC002";
+    backend.Statements.clear();
+    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
+    EXPECT_EQ(backend.Statements[1],
+              "exec labrack.dbo.set_PC_Bath @sampleId = '1100007', @extra = 'RD=R-O''KRID=5', @empNum = 117, "
+              "@position = 1, @instrumentId = 'PC002', @action = 'ADD', @test = 0");
+    EXPECT_EQ(st.Slots[0].History_Text, "");
+    EXPECT_EQ(st.Slots[0].State_Text, "SHAKE");
+
+    // Touched: the check standard is due. A panel that hands back no text has counted nothing, so the
+    // check is still due.
+    panel.Outcomes = {{"COUNT", ""}};
+    st.Slot_Touch(0);
+    EXPECT_EQ(panel.Shown, std::vector<std::string>{"CHECK"});
+    EXPECT_EQ(st.Samples_Since_Check, 15);
+    EXPECT_EQ(g.Run_Id, "");
+
+    // An unreadable report of a sample records a redo and runs the sample again.
+    st.Samples_Since_Check = 0;
+    panel.Shown.clear();
+    panel.Outcomes = {{"COUNT", "!LPR1,garbage\r"}, {"REMOVE", ""}};
+    st.Slot_Touch(0);
+    EXPECT_EQ(panel.Shown, (std::vector<std::string>{"1100007", "1100007"}));
+    EXPECT_TRUE(Contains(backend.Statements[backend.Statements.size() - 3], "labtrack_inserttest"));
+    EXPECT_EQ(alerts.Alerts.back(), "An invalid count was generated.");
+    EXPECT_EQ(
+        backend.Statements[backend.Statements.size() - 2],
+        "exec labrack.dbo.set_PC_Bath @sampleId = '1100007', @extra = null, @empNum = 117, @position = 1, "
+        "@action = 'DELETE', @test = 0");
+    EXPECT_TRUE(st.Slots[0].Is_Free());
+    EXPECT_EQ(st.Slots[0].Picture, g.Common_Folder + "bttn_bath_idle.gif");
+}
