@@ -1,5 +1,7 @@
 #include "db/trace.h"
 
+#include "db/secrets.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace pcs::db {
@@ -33,14 +36,23 @@ double Ms_Since(Steady::time_point start) {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
 }
 
-json Records_Json(const std::vector<Error_Record>& records) {
+json Records_Json(const std::vector<Error_Record>& records, const std::vector<std::string>& secrets) {
     json list = json::array();
     for (const auto& r : records)
         list.push_back({{"number", r.Number},
                         {"sql_state", r.Sql_State},
                         {"native", r.Native_Error},
-                        {"description", r.Description}});
+                        {"description", Without_Secrets(r.Description, secrets)}});
     return list;
+}
+
+// Opened for appending and, when new, readable by its owner only: statements carry lab data.
+std::FILE* Open_Private(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "a");
+    if (!f) ::close(fd);
+    return f;
 }
 
 } // namespace
@@ -48,7 +60,7 @@ json Records_Json(const std::vector<Error_Record>& records) {
 // The open trace file, shared by the backend, its connections and their cursors.
 class Trace_File {
 public:
-    explicit Trace_File(const std::string& path) : file_(std::fopen(path.c_str(), "a")) {
+    explicit Trace_File(const std::string& path) : file_(Open_Private(path)) {
         if (!file_)
             throw Trace_Error("Cannot open the statement trace file " + path + ": " + std::strerror(errno));
     }
@@ -143,19 +155,24 @@ public:
     Exec_Outcome Execute(const std::string& sql) override {
         long id = file_->Next_Id();
         auto start = Steady::now();
+        // A login's password never reaches the file, nor do the error texts that could quote it.
+        Masked_Statement masked = Mask_Passwords(sql);
         Exec_Outcome out;
         try {
             out = inner_->Execute(sql);
         } catch (const std::exception& e) {
             file_->Write(id, "statement",
-                         {{"sql", sql}, {"ok", false}, {"exception", e.what()}, {"ms", Ms_Since(start)}});
+                         {{"sql", masked.Text},
+                          {"ok", false},
+                          {"exception", Without_Secrets(e.what(), masked.Secrets)},
+                          {"ms", Ms_Since(start)}});
             throw;
         }
         file_->Write(id, "statement",
-                     {{"sql", sql},
+                     {{"sql", masked.Text},
                       {"ok", out.Ok},
                       {"result", out.Rows ? "rows" : "none"},
-                      {"errors", Records_Json(out.Errors)},
+                      {"errors", Records_Json(out.Errors, masked.Secrets)},
                       {"ms", Ms_Since(start)}});
         if (out.Rows) out.Rows = std::make_unique<Tracing_Cursor>(std::move(out.Rows), file_, id);
         return out;
@@ -182,8 +199,11 @@ std::unique_ptr<Db_Connection> Tracing_Backend::Connect(const std::string& conne
     try {
         return std::make_unique<Tracing_Connection>(inner_.Connect(connect_string, options), file_);
     } catch (const Connect_Error& e) {
+        Connect_Error shown = Without_Secrets(e, connect_string);
         file_->Write(file_->Next_Id(), "connect_failed",
-                     {{"message", e.what()}, {"errors", Records_Json(e.Records())}, {"ms", Ms_Since(start)}});
+                     {{"message", shown.what()},
+                      {"errors", Records_Json(shown.Records(), {})},
+                      {"ms", Ms_Since(start)}});
         throw;
     }
 }

@@ -2,10 +2,14 @@
 
 #include "embedded_fixture.h"
 
+#include "common/text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace pcs::test;
@@ -49,6 +53,19 @@ Result Labdb(const std::vector<std::string>& args, const std::string& input = ""
         start = end + 1;
     }
     return r;
+}
+
+// Everything a shell command prints, standard error included.
+std::string Shell(const std::string& cmd) {
+    std::string out;
+    FILE* p = ::popen(("(" + cmd + ") 2>&1").c_str(), "r");
+    if (!p) return out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        out.append(buf.data(), n);
+    ::pclose(p);
+    return out;
 }
 
 class Labdb_Tool : public ::testing::Test {
@@ -178,4 +195,38 @@ TEST_F(Labdb_Tool, TwoLabdbProcessesRacingForOneRack) {
     }
     EXPECT_EQ(zeros, 1);
     EXPECT_EQ(ones, 1);
+}
+
+// A lab's IT reads traces and error output: the login password never reaches the trace, which only its
+// owner may read, and no connection string, whatever its backend, is repeated anywhere.
+TEST_F(Labdb_Tool, NoPasswordOrConnectionStringInTheTraceOrAnyOutput) {
+    Db = Copy_Seeded(Folder.Path()).string();
+    std::string password = Seeded_Template::Get().Logins.at(0).Password;
+    fs::path trace = Folder.Path() / "t.jsonl";
+    std::string traced = "PCSTATION_SQL_TRACE=" + Quote(trace.string()) + " " + Quote(LABDB_PATH);
+    std::string login = "exec lab.dbo.validate_password @source = 'Qor', @UserPassword = '" + password +
+                        "', @labcode = 'VOLMAR'";
+    std::string out = Shell(traced + " query --db " + Quote(Db) + " " + Quote(login));
+    EXPECT_TRUE(pcs::Contains(out, "EMP_NUM")) << out;
+    // Typed with a quote the station does not double.
+    std::string odd = password.substr(0, 4) + "'" + password.substr(4);
+    out += Shell(traced + " query --db " + Quote(Db) + " " +
+                 Quote("exec lab.dbo.validate_password @source = 'Qor', @UserPassword = '" + odd +
+                       "', @labcode = 'VOLMAR'"));
+    for (const std::string& cs : std::vector<std::string>{
+             "EMBEDDED=" + (Folder.Path() / "none.db").string() + ";PWD=S3cret44",
+             "EMBEDDED=" + Db + ";PWD=S3cret44", "DSN=NO_SUCH_SOURCE;UID=lab;PWD=S3cret44"})
+        out += Shell(traced + " query --connect " + Quote(cs) + " 'select 1'");
+
+    std::ifstream in(trace);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(json::parse(text.substr(0, text.find('\n')))["sql"],
+              "exec lab.dbo.validate_password @source = 'Qor', @UserPassword = '***', @labcode = 'VOLMAR'");
+    for (const std::string& secret : {password, odd, std::string("S3cret44")}) {
+        EXPECT_FALSE(pcs::Contains(text, secret)) << text;
+        EXPECT_FALSE(pcs::Contains(out, secret)) << out;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(trace.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }

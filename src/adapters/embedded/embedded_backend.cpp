@@ -5,6 +5,7 @@
 #include "sqlite_db.h"
 
 #include "common/text.h"
+#include "db/secrets.h"
 
 #include <sqlite3.h>
 
@@ -213,13 +214,20 @@ bool Is_Embedded_Connect_String(std::string_view cs) {
 }
 
 fs::path Embedded_Path(std::string_view cs) {
+    // Neither message repeats the string: whatever else it holds may be a password.
     if (!Is_Embedded_Connect_String(cs))
-        throw db::Connect_Error("Not an embedded lab database connection string: " + std::string(cs));
-    std::string path = Trim(LTrim(cs).substr(Connect_Prefix.size()));
-    while (!path.empty() && path.back() == ';')
-        path.pop_back();
-    path = Trim(path);
+        throw db::Connect_Error("Not an embedded lab database connection string.");
+    std::string rest = LTrim(cs).substr(Connect_Prefix.size());
+    size_t end = rest.find(';');
+    std::string path = Trim(rest.substr(0, end));
     if (path.empty()) throw db::Connect_Error("The embedded lab database connection string names no file.");
+    // The file set has no user or password: an attribute after the file is a mistake, named by its key.
+    for (const auto& attribute : Split(end == std::string::npos ? "" : rest.substr(end + 1), ';')) {
+        if (Trim(attribute).empty()) continue;
+        std::string key = Trim(attribute.substr(0, attribute.find('=')));
+        throw db::Connect_Error("The embedded lab database takes no attribute " + key +
+                                " (its connection string is EMBEDDED=<file> alone).");
+    }
     return fs::path(path);
 }
 
@@ -245,6 +253,15 @@ Embedded_Backend::~Embedded_Backend() {
 
 std::unique_ptr<db::Db_Connection> Embedded_Backend::Connect(const std::string& connect_string,
                                                              const db::Connect_Options& options) {
+    try {
+        return Open(connect_string, options);
+    } catch (const db::Connect_Error& e) {
+        throw db::Without_Secrets(e, connect_string);
+    }
+}
+
+std::unique_ptr<db::Db_Connection> Embedded_Backend::Open(const std::string& connect_string,
+                                                          const db::Connect_Options& options) {
     fs::path path = Embedded_Path(connect_string);
     std::error_code ec;
     fs::path absolute = fs::absolute(path, ec);

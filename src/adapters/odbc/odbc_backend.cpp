@@ -1,5 +1,7 @@
 #include "odbc_backend.h"
 
+#include "db/secrets.h"
+
 #include <sql.h>
 #include <sqlext.h>
 
@@ -348,8 +350,11 @@ std::unique_ptr<db::Db_Connection> Odbc_Backend::Connect(const std::string& conn
     if (!Succeeded(rc)) {
         // The connection string is not repeated: it holds the password.
         auto records = Diagnostics(SQL_HANDLE_DBC, dbc);
-        throw db::Connect_Error("Cannot connect to the lab database: " + First_Description(records),
-                                std::move(records));
+        // Nor may a driver's own message quote it.
+        throw db::Without_Secrets(
+            db::Connect_Error("Cannot connect to the lab database: " + First_Description(records),
+                              std::move(records)),
+            connect_string);
     }
     connection->connected = true;
     return std::make_unique<Odbc_Connection>(std::move(connection), options.Command_Timeout_S);

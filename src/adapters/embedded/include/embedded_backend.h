@@ -51,6 +51,9 @@ public:
     struct Pool;
 
 private:
+    std::unique_ptr<db::Db_Connection> Open(const std::string& connect_string,
+                                            const db::Connect_Options& options);
+
     std::shared_ptr<Pool> pool_;
     std::optional<int> lock_wait_ms_;
 };
