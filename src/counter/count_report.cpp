@@ -133,6 +133,10 @@ Report_Parse Parse_Count_Report(std::string_view input, std::string_view run_id)
     // The counter's acknowledgement of the start command comes first.
     std::string text(input);
     if (Contains(text, "!S")) text.erase(0, std::min<size_t>(2, text.size()));
+    // Line noise ahead of the report (a broken earlier report, stray fields) would shift every field.
+    // The report starts at its own tag; noise without a "," leaves the fields where they were.
+    size_t tag = text.rfind(Report_Tag);
+    if (tag != std::string::npos && text.find(',') < tag) text.erase(0, tag);
 
     std::string id = UCase(run_id);
     if (id == "CHECK" || id == "FLUSH") out.Station_Mode = id;

@@ -12,6 +12,8 @@
 namespace pcs {
 
 inline constexpr const char* Invalid_Count_Message = "An invalid count was generated.";
+// The tag that starts every report line (field 0).
+inline constexpr const char* Report_Tag = "!LPR1";
 
 // Field numbers of the report line.
 enum Report_Field : size_t {

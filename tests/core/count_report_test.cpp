@@ -133,6 +133,24 @@ TEST(CountReport, BrokenReportsGiveAReasonAndNeverThrow) {
     }
 }
 
+// Noise ahead of the report (a broken earlier report, stray fields) must not shift its fields into a
+// plausible but wrong count; a report whose tag stays in field 0 keeps every field as it came.
+TEST(CountReport, NoiseAheadOfTheReportNeverShiftsItsFields) {
+    const std::string report = Line("221860,66655,3120,611,204,17", "20.00", "ISO Code: 19/14");
+    Report_Parse clean = Parse_Count_Report("!S\r" + report + "\r\n", "01100663");
+    for (const std::string& noise :
+         std::vector<std::string>{"!S\r~,~,~,~\r", "!S\r!LPR1,00:00:14.02,BP\r", "~~\r!S\r,"}) {
+        Report_Parse p = Parse_Count_Report(noise + report + "\r\n", "01100663");
+        EXPECT_FALSE(p.Report.Invalid) << p.Report.Invalid_Reason;
+        EXPECT_EQ(p.Report.Code_Text, "19/14");
+        EXPECT_EQ(p.Report.Volume, 20);
+        EXPECT_EQ(p.Report.Value, clean.Report.Value);
+        EXPECT_EQ(p.Log_Line, report.substr(0, report.size() - 1) + "\r\n,");
+    }
+    // Noise without a comma stays in field 0, in the log as it came.
+    EXPECT_EQ(Parse_Count_Report("~\r" + report, "x").Log_Line, "~\r" + report);
+}
+
 TEST(IsoCode, RangeNumbersOfTheStationsTable) {
     EXPECT_EQ(Get_ISO_Code("4446", "20"), "15");
     EXPECT_EQ(Get_ISO_Code("908", "20"), "13");
