@@ -89,3 +89,30 @@ TEST(Pcreport, CountLogRowsAndBinaryBytesAreRead) {
 TEST(Pcreport, MissingFileIsAnError) {
     EXPECT_EQ(Pcreport("/nonexistent/file.txt").Status, 2);
 }
+
+// A line longer than any report is refused as it streams past; the lines after it are coded as usual.
+TEST(Pcreport, OverlongLineIsInvalidWithoutStoppingTheRun) {
+    std::string input = std::string(10 * 1024 * 1024, ',') + "\n" + Sample + "\n";
+    Tool_Run r = Pcreport("", input);
+    EXPECT_EQ(r.Status, 1);
+    ASSERT_EQ(r.Lines.size(), 2u);
+    EXPECT_EQ(r.Lines[0]["invalid"], true);
+    EXPECT_NE(r.Lines[0]["error"].get<std::string>().find("longer than"), std::string::npos);
+    EXPECT_EQ(r.Lines[1]["line"], 2);
+    EXPECT_EQ(r.Lines[1]["code_text"], "15/13/8");
+}
+
+// Noise that arrived ahead of a report line: the counts are the report's own, as without the noise.
+TEST(Pcreport, NoiseAheadOfTheReportLeavesItsCounts) {
+    std::ifstream in(EXAMPLES_DIR "/reports.txt");
+    std::string third;
+    for (int i = 0; i < 3; ++i)
+        std::getline(in, third);
+    Tool_Run clean = Pcreport("", third + "\n");
+    Tool_Run noisy = Pcreport("", "!S\r~,~,~,~\r" + third + "\r\n");
+    ASSERT_EQ(noisy.Lines.size(), 1u);
+    EXPECT_EQ(noisy.Status, 0);
+    EXPECT_EQ(noisy.Lines[0]["volume"], 20);
+    EXPECT_EQ(noisy.Lines[0]["values"], clean.Lines.at(0)["values"]);
+    EXPECT_EQ(noisy.Lines[0]["code_text"], clean.Lines.at(0)["code_text"]);
+}

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -43,6 +44,38 @@ bool Make_Raw(int fd) {
     t.c_cflag &= ~(PARENB | CSTOPB | CSIZE);
     t.c_cflag |= CS8;
     return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+// Where a symbolic link points; "" when the path is not one.
+std::string Link_Target(const std::string& link) {
+    char buf[4096];
+    ssize_t n = ::readlink(link.c_str(), buf, sizeof buf);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+// Makes link point to target. Only a link a simulator made is replaced: one to a pseudo-terminal
+// (left by an earlier run; their numbers are reused) or to the same target. Anything else of that name
+// belongs to someone else. The reason when refused.
+std::optional<std::string> Make_Link(const std::string& link, const std::string& target) {
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) != 0) {
+        if (errno != ENOENT) return std::string(std::strerror(errno));
+        if (::symlink(target.c_str(), link.c_str()) != 0) return std::string(std::strerror(errno));
+        return std::nullopt;
+    }
+    if (!S_ISLNK(st.st_mode)) return std::string("it exists and is not a link");
+    std::string old = Link_Target(link);
+    if (old.rfind("/dev/pts/", 0) != 0 && old != target)
+        return "it is a link to " + old + ", which the simulator did not make";
+    // A new link beside it, renamed over the old one: the name never points nowhere.
+    std::string aside = link + ".counter-sim." + std::to_string(::getpid());
+    if (::symlink(target.c_str(), aside.c_str()) != 0) return std::string(std::strerror(errno));
+    if (::rename(aside.c_str(), link.c_str()) != 0) {
+        int e = errno;
+        ::unlink(aside.c_str());
+        return std::string(std::strerror(e));
+    }
+    return std::nullopt;
 }
 
 struct Options {
@@ -347,25 +380,27 @@ int main(int argc, char** argv) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
     if (!o.Link.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(o.Link, ec);
-        std::filesystem::create_symlink(path, o.Link, ec);
-        if (ec) {
-            std::cerr << "counter-sim: cannot link " << o.Link << ": " << ec.message() << "\n";
+        if (auto refused = Make_Link(o.Link, path)) {
+            std::cerr << "counter-sim: cannot link " << o.Link << ": " << *refused << "\n";
             return 1;
         }
     }
-    std::printf("%s\n", path.c_str());
-    std::fflush(stdout);
-
-    Simulator sim(fd, std::move(*source), o);
-    int rc = sim.Run();
+    int rc = 0;
+    if (std::printf("%s\n", path.c_str()) < 0 || std::fflush(stdout) != 0) {
+        std::cerr << "counter-sim: cannot write the output: " << std::strerror(errno) << "\n";
+        rc = 1;
+    } else {
+        Simulator sim(fd, std::move(*source), o);
+        rc = sim.Run();
+        if (std::ferror(stdout)) {
+            std::cerr << "counter-sim: cannot write the output\n";
+            rc = 1;
+        }
+    }
 
     if (slave >= 0) ::close(slave);
     ::close(fd);
-    if (!o.Link.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(o.Link, ec);
-    }
+    // Only a link that still points where this run pointed it: another simulator may have taken it over.
+    if (!o.Link.empty() && Link_Target(o.Link) == path) ::unlink(o.Link.c_str());
     return rc;
 }

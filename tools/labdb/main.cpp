@@ -14,6 +14,8 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -132,9 +134,10 @@ int Run_Query(const std::string& connect, const std::string& statement) {
     return 0;
 }
 
-} // namespace
+// True once a command has changed the database: a failure after that must not read as "nothing done".
+bool Changed = false;
 
-int main(int argc, char** argv) {
+int Labdb_Main(int argc, char** argv) {
     CLI::App app{"labdb: the embedded lab database of the particle-count station.\n"
                  "Connection string of an embedded database: EMBEDDED=<path of the lab database file>."};
     app.require_subcommand(1);
@@ -235,6 +238,7 @@ int main(int argc, char** argv) {
     try {
         if (*create) {
             Lab_Admin::Create(db_path, replace);
+            Changed = true;
             std::cerr << "created " << db_path << " (connect with EMBEDDED=" << db_path << ")\n";
         } else if (*seed_cmd) {
             if (seed_create) Lab_Admin::Create(db_path, true);
@@ -243,6 +247,7 @@ int main(int argc, char** argv) {
             options.Racks = racks;
             options.Seed = seed;
             auto logins = admin.Seed_Demo(options);
+            Changed = true;
             std::cerr
                 << "demo data seeded; the passwords below are shown this once and stored only as hashes\n";
             for (const auto& l : logins)
@@ -267,6 +272,7 @@ int main(int argc, char** argv) {
             } else {
                 admin.Set_Password(who, *password);
             }
+            Changed = true;
             json line = {{"emp_num", who}};
             if (made) line["password"] = *password;
             std::cout << line.dump() << "\n";
@@ -278,6 +284,7 @@ int main(int argc, char** argv) {
                 rack.Lab_Numbers.insert(rack.Lab_Numbers.end(), fresh.begin(), fresh.end());
             }
             long long id = admin.Route_Rack(rack);
+            Changed = true;
             std::cout << json{{"rack_id", id},
                               {"rack_desc", Trim(rack.Rack_Desc)},
                               {"samples", rack.Lab_Numbers}}
@@ -285,7 +292,8 @@ int main(int argc, char** argv) {
                       << "\n";
         } else if (*release) {
             Lab_Admin admin(db_path);
-            if (!admin.Release_Rack(release_desc)) {
+            Changed = admin.Release_Rack(release_desc);
+            if (!Changed) {
                 std::cerr << "labdb: no rack " << release_desc << "\n";
                 return 1;
             }
@@ -312,4 +320,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int rc = Labdb_Main(argc, argv);
+    if (!std::cout.flush()) {
+        int e = errno;
+        std::cerr << "labdb: cannot write the output: " << std::strerror(e)
+                  << (Changed ? " (the change itself was saved)" : "") << "\n";
+        return rc != 0 ? rc : 1;
+    }
+    return rc;
 }

@@ -4,24 +4,63 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
+#include <vector>
 
 namespace {
 
+// Longer than any report could be: refused without being held whole.
+constexpr size_t Max_Line = 64 * 1024;
+
+struct Run_State {
+    bool Any_Bad = false;
+    bool Output_Failed = false;
+    int Output_Errno = 0;
+};
+
+void Print(const nlohmann::json& j, Run_State& state) {
+    std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    if (!std::cout && !state.Output_Failed) {
+        state.Output_Failed = true;
+        state.Output_Errno = errno;
+    }
+}
+
 // Reads lines ending in LF; a CR before it stays in the text (a count log's rows carry CRs of their own).
+// False when the input could not be read.
 bool Code_Stream(std::istream& in, const std::string& source, const pcs::tools::Report_Options& options,
-                 bool& any_bad) {
-    std::string line;
+                 Run_State& state) {
+    std::vector<char> buf(Max_Line + 1);
     long number = 0;
-    while (std::getline(in, line)) {
+    while (!state.Output_Failed) {
+        in.getline(buf.data(), static_cast<std::streamsize>(buf.size()));
+        size_t got = static_cast<size_t>(in.gcount());
+        if (got == 0 && in.eof()) break;
+        if (in.bad()) return false;
         ++number;
-        if (pcs::tools::Is_Blank_Or_Header(line)) continue;
-        nlohmann::json j = pcs::tools::Code_Report(line, options);
+        nlohmann::json j;
+        if (in.fail() && !in.eof()) {
+            // The rest of the line is skipped as it comes, never stored.
+            in.clear();
+            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            if (in.bad()) return false;
+            j["invalid"] = true;
+            j["error"] = "the line is longer than " + std::to_string(Max_Line) + " bytes: not a report";
+        } else {
+            if (!in.eof()) --got; // the LF
+            std::string_view line(buf.data(), got);
+            if (pcs::tools::Is_Blank_Or_Header(line)) continue;
+            j = pcs::tools::Code_Report(line, options);
+        }
         j["source"] = source;
         j["line"] = number;
-        if (j.contains("error")) any_bad = true;
-        std::cout << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        if (j.contains("error")) state.Any_Bad = true;
+        Print(j, state);
+        if (in.eof()) break;
     }
     return !in.bad();
 }
@@ -40,12 +79,13 @@ int main(int argc, char** argv) {
                  "Add the code of the ISO 4406 table applied to the unrounded per-mL values");
     CLI11_PARSE(app, argc, argv);
 
-    bool any_bad = false;
+    Run_State state;
     bool io_error = false;
     if (files.empty()) files.push_back("-");
     for (const auto& f : files) {
+        if (state.Output_Failed) break;
         if (f == "-") {
-            if (!Code_Stream(std::cin, "-", options, any_bad)) io_error = true;
+            if (!Code_Stream(std::cin, "-", options, state)) io_error = true;
             continue;
         }
         std::ifstream in(f, std::ios::binary);
@@ -54,12 +94,16 @@ int main(int argc, char** argv) {
             io_error = true;
             continue;
         }
-        if (!Code_Stream(in, f, options, any_bad)) {
+        if (!Code_Stream(in, f, options, state)) {
             std::cerr << "pcreport: error reading " << f << '\n';
             io_error = true;
         }
     }
-    std::cout.flush();
+    if (!state.Output_Failed && !std::cout.flush()) state.Output_Errno = errno;
+    if (state.Output_Failed || !std::cout) {
+        std::cerr << "pcreport: cannot write the output: " << std::strerror(state.Output_Errno) << '\n';
+        return 2;
+    }
     if (io_error) return 2;
-    return any_bad ? 1 : 0;
+    return state.Any_Bad ? 1 : 0;
 }
