@@ -1,10 +1,10 @@
 #include "qt_serial_port.h"
 #include "settings/settings.h"
 #include "station/action_panel.h"
+#include "support/counter_sim_process.h"
 #include "support/fake_ports.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -24,49 +24,7 @@ const std::string Example_Report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,
                                    "00,100.00,4446,908,51,13,0,0,0,0,"
                                    "20.00,03/26/04,12:05:03,LAB.TECH,22222222,CHECK,,ISO Code: 13/9,";
 
-// counter-sim on a fresh pseudo-terminal, stopped when the test ends.
-class Sim {
-public:
-    explicit Sim(QStringList args) {
-        // The station opens the simulator through a link of its own: a pseudo-terminal's number is
-        // reused as soon as it is freed, possibly by a test running beside this one.
-        static int n = 0;
-        Link = (std::filesystem::temp_directory_path() /
-                ("pcs_counter_" + std::to_string(::getpid()) + "_" + std::to_string(++n)))
-                   .string();
-        proc_.setProgram(COUNTER_SIM_PATH);
-        proc_.setArguments(args << "--verbose"
-                                << "--link" << QString::fromStdString(Link));
-        proc_.start();
-        if (!proc_.waitForStarted(15000)) return;
-        if (!QTest::qWaitFor([&] { return proc_.canReadLine(); }, 15000)) return;
-        if (!proc_.readLine().trimmed().isEmpty()) Path = Link;
-    }
-    ~Sim() {
-        if (proc_.state() != QProcess::NotRunning) {
-            proc_.terminate();
-            if (!proc_.waitForFinished(3000)) proc_.kill();
-            proc_.waitForFinished(1000);
-        }
-    }
-    // The counter goes away (its link with it).
-    void Stop() {
-        proc_.terminate();
-        proc_.waitForFinished(15000);
-    }
-    bool Finished(int ms) { return proc_.state() == QProcess::NotRunning || proc_.waitForFinished(ms); }
-    // What the simulator logged of the commands it received.
-    std::string Log() {
-        log_ += proc_.readAllStandardError().toStdString();
-        return log_;
-    }
-    std::string Path; // the link to the pseudo-terminal
-
-private:
-    std::string Link;
-    QProcess proc_;
-    std::string log_;
-};
+using Sim = pcs::test::Counter_Sim;
 
 struct Null_Remover : Sample_Remover {
     bool Remove_Sample(const std::string&, const std::string&) override { return false; }
