@@ -41,7 +41,8 @@ Station::Station(const Station_Parts& parts) : p_(parts) {
 
 // ---- start-up and the shell's operations -----------------------------------------------------------
 
-void Station::Load(bool debug_checked, const std::filesystem::path& app_folder) {
+void Station::Load(bool debug_checked, const std::filesystem::path& app_folder,
+                   const std::filesystem::path& picture_folder) {
     Globals& g = p_.G;
     Loading = true;
     History_Place = {};
@@ -51,7 +52,7 @@ void Station::Load(bool debug_checked, const std::filesystem::path& app_folder) 
     std::string folder = app_folder.empty() ? std::string() : (app_folder / "").string();
     g.App_Folder = Trim(folder);
     Settings_Read read = Load_Station_Settings(p_.Current_Rack.Settings, g.Debug_Mode, Config);
-    g.Common_Folder = folder;
+    g.Common_Folder = picture_folder.empty() ? folder : (picture_folder / "").string();
     Init();
     p_.View.Show_History_Window();
     Header_Caption = p_.Technician.Station + " STATION";

@@ -109,7 +109,10 @@ public:
     // The form load: debug flag from the check box, folders, settings (one alert naming keys it could
     // not take), the history window, the stored bath, the outstanding count, and the count-down primed
     // so that the first run is a check standard.
-    void Load(bool debug_checked, const std::filesystem::path& app_folder);
+    // The picture folder, when given, replaces the program's folder as the folder of the pictures (a
+    // build keeps its drawn pictures in a folder of their own).
+    void Load(bool debug_checked, const std::filesystem::path& app_folder,
+              const std::filesystem::path& picture_folder = {});
     // Lays the grid out: every free slot shows the idle bottle.
     void Init();
     void Hibernate();

@@ -1,0 +1,147 @@
+// The particle-count station's main form: the bath of thirty slots, the result table of the last ten
+// counts, the rack header, the refresh picture and the debug check box. It draws the station model,
+// forwards touches to it, runs its one-second bath timer and shows the action panel for each run.
+#pragma once
+
+#include "station/station.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QTimer;
+
+namespace pcs {
+class Serial_Port;
+}
+
+namespace pcs::ui {
+
+class Bath_Cell;
+class Touch_Label;
+class form_Action;
+class form_pcGrid;
+
+// The shared objects the main form works with; all outlive it.
+struct Form_Test_Parts {
+    Globals& G;
+    const Clock& Time;
+    Alert_Port& Alerts;
+    Status_Port& Status;
+    db::Database& Db;
+    Rack& Current_Rack;
+    Batch& Bath_Batch;
+    PrtCount& Result;
+    Employee& Technician;
+    Count_Logs& Logs;
+    Serial_Port& Counter_Port; // opened by each action panel for its run
+};
+
+class Form_Test final : public QWidget, private Station_View, private Action_Panel_Port {
+    Q_OBJECT
+public:
+    explicit Form_Test(const Form_Test_Parts& parts, QWidget* parent = nullptr);
+    ~Form_Test() override;
+
+    Station& Model() { return *station_; }
+    form_pcGrid& History_Window() { return *pcgrid_; }
+    // The action panel of the run in progress, or null.
+    form_Action* Action_Form() const { return action_; }
+
+    // The rack view shows the rack of that name (its Get_Racks with "show"); set by whoever owns both.
+    std::function<void(const std::string& rack_desc)> Open_Rack;
+
+    // The form load: settings, the stored bath, the history window. The pictures stay in the picture
+    // folder already set; the program's folder holds the settings and the logs.
+    void Load(const std::filesystem::path& app_folder);
+
+    // The operations every station form offers the shell.
+    void Init();
+    void Hibernate();
+    void reActivate();
+    void Run_Sample(int index);
+    bool Process_Sample(int16_t Index, const std::string& sampleId, const std::string& sStatus);
+    void process_data(const std::string& BytesRead);
+    bool Rack_Refresh(bool bIsStartUp);
+    bool AllSaved();
+    void On_AfterSave();
+    void Quick_Show(int index);
+    void Rack_OnClick();
+    void User_Login();
+    void User_Logout();
+    void Quick_Hide();
+    void Save_Results();
+    void Nav_Start();
+    void Nav_End();
+    void After_Login();
+
+    // Draws the model: every slot, the result table and the rack header.
+    void Draw();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    // Station_View
+    void Refresh() override { Draw(); }
+    void Histogram_Changed() override;
+    void Show_History_Window() override;
+    void Hide_History_Window() override;
+    Window_Place History_Window_Place() const override;
+    void Move_History_Window(const Window_Place& place) override;
+    void Open_Rack_View(const std::string& rack_desc) override;
+    void Bath_Timer_Enabled(bool enabled) override;
+    // Action_Panel_Port
+    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override;
+
+    void Build_Bath();
+    void Build_Results();
+    void Build_Header();
+    void Draw_Slot(int i);
+    const QPixmap& Picture(const std::string& path);
+    template <class F> void Touch(F&& f);
+
+    struct Slot_Widgets {
+        Touch_Label* Picture = nullptr;
+        Bath_Cell* Lab_Number = nullptr;
+        Bath_Cell* State = nullptr;
+        Bath_Cell* History = nullptr;
+        Bath_Cell* Oldest = nullptr;
+        std::string Drawn_Picture;
+    };
+
+    Form_Test_Parts parts_;
+    std::unique_ptr<Station> station_;
+    form_pcGrid* pcgrid_ = nullptr;
+    form_Action* action_ = nullptr;
+    QTimer* bath_timer_;
+    std::unordered_map<std::string, QPixmap> pictures_;
+
+    QFrame* shp_Bath_;
+    std::array<Slot_Widgets, Bath_Slot_Count> slots_{};
+    QFrame* shp_Results_;
+    std::array<QLabel*, 8> lbl_Caption_{};
+    std::array<QLabel*, Result_Table::Row_Count> lbl_RunId_{};
+    std::array<std::array<QLabel*, 8>, Result_Table::Row_Count> lbl_Value_{};
+    QFrame* shp_RackName_;
+    QFrame* shp_Countdown_;
+    QFrame* shp_Outstanding_;
+    Touch_Label* lbl_RackName_;
+    QLabel* lbl_Countdown_;
+    QLabel* lbl_Outstanding_;
+    QLabel* lbl_Countdown_Caption_;
+    QLabel* lbl_Outstanding_Caption_;
+    Touch_Label* img_Refresh_;
+    QCheckBox* chk_debug_;
+};
+
+} // namespace pcs::ui
