@@ -1,5 +1,7 @@
 #include "ui/artwork.h"
 
+#include "ui/station_artwork.h"
+
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -176,7 +178,7 @@ void Draw_Cap(QPainter& p, QSize s, QColor top, QColor bottom, QColor border) {
 } // namespace
 
 std::vector<Artwork> Station_Artwork() {
-    return {
+    std::vector<Artwork> art{
         {Picture_Splash, QSize(760, 420), Draw_Splash},
         {Picture_Login_Icon, QSize(96, 96), Draw_Lock},
         {Picture_Config_Icon, QSize(96, 96), Draw_Gear},
@@ -190,6 +192,9 @@ std::vector<Artwork> Station_Artwork() {
         {Picture_Button, QSize(240, 96),
          [](QPainter& p, QSize s) { Draw_Cap(p, s, Steel.lighter(125), Slate.darker(130), Amber); }},
     };
+    for (Artwork& a : Bath_Station_Artwork())
+        art.push_back(std::move(a));
+    return art;
 }
 
 bool Write_Artwork(const std::filesystem::path& folder, const std::vector<Artwork>& art) {
@@ -205,7 +210,10 @@ bool Write_Artwork(const std::filesystem::path& folder, const std::vector<Artwor
             p.setRenderHint(QPainter::TextAntialiasing);
             a.Draw(p, a.Size);
         }
-        ok = img.save(QString::fromStdString((folder / a.Name).string())) && ok;
+        // Qt writes no GIF: such a picture keeps its documented name and holds PNG data, which the
+        // reader recognises by its content.
+        const QString path = QString::fromStdString((folder / a.Name).string());
+        ok = (img.save(path) || img.save(path, "PNG")) && ok;
     }
     return ok;
 }

@@ -1,6 +1,7 @@
-#include "screens.h"
+#include "sample_photos.h"
 
-#include <QDir>
+#include "ui_fixture.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QRadialGradient>
@@ -10,8 +11,7 @@
 namespace pcs::test {
 
 bool Grab_Screen(QWidget& w, const std::string& name) {
-    QDir().mkpath(SCREENS_DIR);
-    return w.grab().save(QString(SCREENS_DIR) + "/" + QString::fromStdString(name) + ".png");
+    return w.grab().save(QString::fromStdString((Screens_Folder() / (name + ".png")).string()));
 }
 
 void Write_Sample_Photos(const std::filesystem::path& folder, const std::string& lab, bool bottom,

@@ -1,5 +1,5 @@
 #include "qt_serial_port.h"
-#include "screens.h"
+#include "sample_photos.h"
 #include "settings/settings.h"
 #include "support/counter_sim_process.h"
 #include "support/fake_ports.h"
@@ -44,7 +44,7 @@ struct Action_Rig {
 
     Action_Rig(const std::string& device, const std::string& lab) {
         Init_Colors(g);
-        g.Common_Folder = PICTURE_DIR;
+        g.Common_Folder = PCS_PICTURE_DIR;
         settings.Add("COMM_PORT", Settings{"COMM_PORT", "1", "", "NORMAL", {}});
         settings.Add("COMM_DEVICE", Settings{"COMM_DEVICE", device, "", "NORMAL", {}});
         settings.Add("SAMPLE_IMAGE_SHARE",

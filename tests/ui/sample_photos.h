@@ -1,5 +1,5 @@
-// What the station's screen tests share: the pictures folder the build drew, the grabs a person looks
-// at, and the sample photographs of the share.
+// The sample photographs the lab's camera leaves on the sample-image share, and the grab of a form
+// for a person to look at.
 #pragma once
 
 #include <QWidget>
@@ -9,7 +9,7 @@
 
 namespace pcs::test {
 
-// Saves the widget as SCREENS_DIR/<name>.png; false when it could not be written.
+// Saves the widget as <name>.png in the screens folder; false when it could not be written.
 bool Grab_Screen(QWidget& w, const std::string& name);
 
 // A bottom view and a colour view of an oil sample, as the lab's camera leaves them on the share.

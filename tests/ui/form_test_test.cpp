@@ -1,5 +1,5 @@
 #include "counter/count_validation.h"
-#include "screens.h"
+#include "sample_photos.h"
 #include "support/counter_sim_process.h"
 #include "support/station_rig.h"
 #include "ui/form_action.h"
@@ -68,7 +68,7 @@ private:
 TEST(FormTest, SampleFromBathToSavedCountOnTheLiveCounter) {
     Counter_Sim sim({"--count-time", "0.2", "--check", "pass"});
     ASSERT_FALSE(sim.Path.empty());
-    Station_Rig rig(sim.Path, PICTURE_DIR);
+    Station_Rig rig(sim.Path, PCS_PICTURE_DIR);
     ui::Form_Test& form = *rig.Form;
     form.show();
     EXPECT_EQ(Text(form, "lbl_Countdown"), "15");
@@ -126,7 +126,7 @@ TEST(FormTest, SampleFromBathToSavedCountOnTheLiveCounter) {
 }
 
 TEST(FormTest, CounterThatDoesNotAnswerLeavesTheBathAsItWas) {
-    Station_Rig rig("/dev/pts/no-such-counter", PICTURE_DIR);
+    Station_Rig rig("/dev/pts/no-such-counter", PCS_PICTURE_DIR);
     ui::Form_Test& form = *rig.Form;
     form.show();
     rig.Take_Rack("PC-R002");
@@ -144,7 +144,7 @@ TEST(FormTest, CounterThatDoesNotAnswerLeavesTheBathAsItWas) {
 }
 
 TEST(FormTest, RackNameRefreshDebugAndHistoryWindowFollowTheForm) {
-    Station_Rig rig("/dev/pts/no-such-counter", PICTURE_DIR);
+    Station_Rig rig("/dev/pts/no-such-counter", PCS_PICTURE_DIR);
     ui::Form_Test& form = *rig.Form;
     std::string opened;
     form.Open_Rack = [&](const std::string& rack) { opened = rack; };
@@ -187,7 +187,7 @@ TEST(FormTest, RackNameRefreshDebugAndHistoryWindowFollowTheForm) {
 
 // What a technician sees in a working bath: grabbed for people to look at.
 TEST(FormTest, BusyBathTableAndHistogramAreGrabbed) {
-    Station_Rig rig("/dev/pts/no-such-counter", PICTURE_DIR, 60, 300);
+    Station_Rig rig("/dev/pts/no-such-counter", PCS_PICTURE_DIR, 60, 300);
     // Yesterday's rack stays in the bath over a restart.
     rig.Take_Rack("PC-R005");
     for (int p = 0; p < 4; ++p)
