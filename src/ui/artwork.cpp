@@ -1,5 +1,6 @@
 #include "ui/artwork.h"
 
+#include "ui/rack_artwork.h"
 #include "ui/station_artwork.h"
 
 #include <QImage>
@@ -193,6 +194,8 @@ std::vector<Artwork> Station_Artwork() {
          [](QPainter& p, QSize s) { Draw_Cap(p, s, Steel.lighter(125), Slate.darker(130), Amber); }},
     };
     for (Artwork& a : Bath_Station_Artwork())
+        art.push_back(std::move(a));
+    for (Artwork& a : Rack_View_Artwork())
         art.push_back(std::move(a));
     return art;
 }

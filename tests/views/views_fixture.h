@@ -118,8 +118,8 @@ private:
 };
 
 // Racks C (URGENT), B (RUSH) and A (NORMAL, an empty third slot) routed to the particle count; the
-// outstanding list answers them in that order.
-class Views_Test : public ::testing::Test {
+// outstanding list answers them in that order. The shared records of the station on that database.
+class Rack_Lab : public ::testing::Test {
 protected:
     void SetUp() override {
         Lab_File = Folder.Path() / "lab.db";
@@ -139,8 +139,6 @@ protected:
         Db = std::make_unique<db::Database>(G, Backend, Alerts);
         Emp = Technician(101);
         Rack_ = std::make_unique<Rack>(*Db, *Emp, Clock, G.Connect_String);
-        Search = std::make_unique<Scripted_Search>(G, Clock, *Rack_, Alerts);
-        View = std::make_unique<Rack_View>(G, Clock, *Rack_, *Emp, Status, Alerts, Main, *Search, Exit);
     }
 
     std::unique_ptr<Employee> Technician(int16_t number) {
@@ -171,6 +169,17 @@ protected:
     std::unique_ptr<Employee> Emp;
     std::unique_ptr<Rack> Rack_;
     Recording_Main_Form Main{G};
+};
+
+// The rack view's model with the search run without a display.
+class Views_Test : public Rack_Lab {
+protected:
+    void SetUp() override {
+        Rack_Lab::SetUp();
+        Search = std::make_unique<Scripted_Search>(G, Clock, *Rack_, Alerts);
+        View = std::make_unique<Rack_View>(G, Clock, *Rack_, *Emp, Status, Alerts, Main, *Search, Exit);
+    }
+
     std::unique_ptr<Scripted_Search> Search;
     Recording_Exit Exit;
     std::unique_ptr<Rack_View> View;

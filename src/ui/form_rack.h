@@ -1,0 +1,87 @@
+// The rack view: the full-screen window behind the station's working forms. It draws the rack view
+// model (the rack held, its twenty cells, navigation, priority filters, save and exit), forwards
+// touches to it, shows the rack search modally and owns the header bar and the main form as windows
+// that stay above it.
+#pragma once
+
+#include "views/rack_view.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <vector>
+
+class QLabel;
+
+namespace pcs::ui {
+
+class Form_Search;
+class Touch_Label;
+class Rack_Cell;
+
+struct Form_Rack_Parts {
+    Globals& G;
+    const Clock& Time;
+    Rack& Current_Rack;
+    Employee& Technician;
+    Status_Port& Status;
+    Alert_Port& Alerts;
+    Main_Form_Port& Main_Form;
+    App_Exit_Port& App; // the login screen's orderly exit
+};
+
+class Form_Rack final : public QWidget, private Search_Port {
+    Q_OBJECT
+public:
+    explicit Form_Rack(const Form_Rack_Parts& parts, QWidget* parent = nullptr);
+    ~Form_Rack() override;
+
+    Rack_View& Model() { return view_; }
+    // The search while it is open, else null.
+    Form_Search* Search_Form() const { return search_.get(); }
+    // How many searches were shown to the technician (the others picked by themselves, unseen).
+    int Searches_Shown = 0;
+    // The header bar's station label size; the rack name is drawn 2 points smaller.
+    int Header_Station_Font_Size = 22;
+
+    // A window shown modeless with the rack view as its owner once the view has loaded.
+    void Own_Window(QWidget* w);
+    // The form load: the whole screen, the first outstanding rack, then the owned windows shown.
+    void Load();
+    // The form unload: the shared values reset.
+    void Unload();
+
+    // Operations the main form calls.
+    void Get_Racks(int Index, const std::string& sRackName);
+    void Resize_Rack(int iOffsetX, int iOffsetY);
+    void Save_bttn_toggle(bool isOn);
+    // Draws the model; every touch ends with it.
+    void Draw();
+
+private:
+    Rack_Search& Load_Search() override;
+    void Show_Search_Modal() override;
+    void Unload_Search() override;
+
+    void Build();
+    void Place();
+    template <class F> void Touch(F&& f);
+
+    Form_Rack_Parts p_;
+    Rack_View view_;
+    std::unique_ptr<Form_Search> search_;
+    std::vector<QWidget*> owned_;
+    bool unloaded_ = false;
+
+    Rack_Cell* shp_rackPanel_ = nullptr;
+    Rack_Cell* shp_holder_ = nullptr;
+    std::array<Rack_Cell*, Rack_Cells> cells_{};
+    QLabel *lbl_rackDesc_ = nullptr, *lbl_RackDate_ = nullptr, *lbl_RackStatus_ = nullptr;
+    QLabel *lbl_ActiveWo_ = nullptr, *img_ptr_ = nullptr;
+    std::array<Touch_Label*, 3> bttn_Nav_{};
+    Touch_Label* img_Priority_ = nullptr;
+    std::array<Touch_Label*, 4> priority_{};
+    Touch_Label *img_save_ = nullptr, *img_Exit_ = nullptr, *lbl_Exit_ = nullptr;
+};
+
+} // namespace pcs::ui
