@@ -46,11 +46,16 @@ struct Station_Scripted : Records_Fixture {
     Station_View view;
     Station st{{g, clock, alerts, status, db, rack, batch, result, emp, logs, panel, view}};
     Table stored{Batch_Columns, {}};
+    std::string fail; // statements containing this fail as the server would
 
     Station_Scripted() {
         emp.Emp_Num = 117;
         emp.Full_name = "Ann Lee";
         backend.Responder = [this](const std::string& sql) -> Answer_Script {
+            if (!fail.empty() && Contains(sql, fail)) return Failed();
+            if (Contains(sql, "import_PC002"))
+                return Row({"STATUS", "LAB_ID", "LAB_CODE", "RUN_NO"},
+                           {F("DONE"), F("9"), F("VOLMAR"), F("1")});
             if (Contains(sql, "get_batch_samples")) return Answer_Script::Rows_Of(stored);
             if (Contains(sql, "Get_PC_Bath_OldestRack")) return Row({"RACK_DESC"}, {F("R-1 ")});
             // A history row of NULLs: entered, but with nothing in it.
@@ -141,4 +146,27 @@ TEST_F(Station_Scripted, AddAndRemoveSendTheStoredBathStatements) {
         "@action = 'DELETE', @test = 0");
     EXPECT_TRUE(st.Slots[0].Is_Free());
     EXPECT_EQ(st.Slots[0].Picture, g.Common_Folder + "bttn_bath_idle.gif");
+}
+
+TEST_F(Station_Scripted, AFailedRedoOrRemovalIsOneAlertAndTheSampleStays) {
+    st.Load(false, dir.Path());
+    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
+    st.Samples_Since_Check = 0;
+    alerts.Alerts.clear();
+    const std::string report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
+                               "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,1,X,,,\r";
+    for (const char* failing : {"labtrack_inserttest", "DELETE"}) {
+        fail = failing;
+        alerts.Answers = {failing == std::string("DELETE") ? Answer_No : Answer_Yes};
+        panel.Shown.clear();
+        panel.Outcomes = {{"COUNT", report}};
+        st.Slots[0].History_Text = "16/14/12 "; // dirtier than the last count: no flush
+        st.Slot_Touch(0);
+        EXPECT_EQ(panel.Shown.size(), 1u) << failing; // not repeated
+        ASSERT_EQ(alerts.Alerts.size(), 1u) << failing;
+        EXPECT_TRUE(Contains(alerts.Alerts[0], "did not answer")) << alerts.Alerts[0];
+        EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
+        alerts.Alerts.clear();
+    }
+    EXPECT_EQ(alerts.Questions.size(), 2u);
 }
