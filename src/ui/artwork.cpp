@@ -33,11 +33,11 @@ void Draw_Splash(QPainter& p, QSize s) {
         seed = seed * 1664525u + 1013904223u;
         return (seed >> 8) / double(1 << 24);
     };
-    QLinearGradient beam(QPointF(0, s.height() * 0.42), QPointF(0, s.height() * 0.58));
+    QLinearGradient beam(QPointF(0, s.height() * 0.56), QPointF(0, s.height() * 0.72));
     beam.setColorAt(0, QColor(130, 190, 247, 0));
     beam.setColorAt(0.5, QColor(130, 190, 247, 70));
     beam.setColorAt(1, QColor(130, 190, 247, 0));
-    p.fillRect(QRectF(0, s.height() * 0.42, s.width(), s.height() * 0.16), beam);
+    p.fillRect(QRectF(0, s.height() * 0.56, s.width(), s.height() * 0.16), beam);
     p.setPen(Qt::NoPen);
     for (int i = 0; i < 90; ++i) {
         double x = 20 + next() * (s.width() - 40), y = 20 + next() * (s.height() - 40);
@@ -49,7 +49,7 @@ void Draw_Splash(QPainter& p, QSize s) {
     }
 
     // A sample bottle on the left.
-    const double bx = s.width() * 0.08, by = s.height() * 0.22, bw = s.width() * 0.14, bh = s.height() * 0.6;
+    const double bx = s.width() * 0.08, by = s.height() * 0.30, bw = s.width() * 0.14, bh = s.height() * 0.58;
     p.setPen(QPen(QColor(220, 230, 240), 3));
     p.setBrush(QColor(255, 255, 255, 40));
     p.drawRoundedRect(QRectF(bx, by + bh * 0.12, bw, bh * 0.88), 12, 12);
@@ -69,18 +69,18 @@ void Draw_Splash(QPainter& p, QSize s) {
     title.setPixelSize(int(s.height() * 0.135));
     p.setFont(title);
     p.setPen(Qt::white);
-    p.drawText(QRectF(tx, s.height() * 0.16, s.width() - tx - 20, s.height() * 0.2),
+    p.drawText(QRectF(tx, s.height() * 0.30, s.width() - tx - 20, s.height() * 0.2),
                Qt::AlignLeft | Qt::AlignVCenter, "PARTICLE COUNT");
     p.setPen(Amber);
-    p.drawText(QRectF(tx, s.height() * 0.34, s.width() - tx - 20, s.height() * 0.2),
+    p.drawText(QRectF(tx, s.height() * 0.47, s.width() - tx - 20, s.height() * 0.2),
                Qt::AlignLeft | Qt::AlignVCenter, "STATION");
     QFont sub("Arial");
     sub.setPixelSize(int(s.height() * 0.055));
     p.setFont(sub);
     p.setPen(QColor(200, 214, 228));
-    p.drawText(QRectF(tx, s.height() * 0.62, s.width() - tx - 20, s.height() * 0.1),
+    p.drawText(QRectF(tx, s.height() * 0.70, s.width() - tx - 20, s.height() * 0.1),
                Qt::AlignLeft | Qt::AlignVCenter, "Oil analysis laboratory");
-    p.drawText(QRectF(tx, s.height() * 0.71, s.width() - tx - 20, s.height() * 0.1),
+    p.drawText(QRectF(tx, s.height() * 0.79, s.width() - tx - 20, s.height() * 0.1),
                Qt::AlignLeft | Qt::AlignVCenter, "ISO 4406 cleanliness codes");
 }
 

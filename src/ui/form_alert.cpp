@@ -18,6 +18,7 @@ Form_Alert::Form_Alert(Globals& g, const Clock& clock, QWidget* parent)
     lbl_message_->setWordWrap(true);
     lbl_message_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lbl_message_->setTextInteractionFlags(Qt::NoTextInteraction);
+    lbl_message_->setMinimumHeight(Px(1200, this));
     lbl_ok_ = Make_Panel_Button(g_, "lbl_ok", "OK", this);
     lbl_ok_->setFixedSize(Px(2700, this), Px(1000, this));
     connect(lbl_ok_, &Touch_Label::clicked, this, [this] { accept(); });

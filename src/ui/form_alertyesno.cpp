@@ -19,6 +19,7 @@ Form_AlertYesNo::Form_AlertYesNo(Globals& g, const Clock& clock, QWidget* parent
     lbl_message_->setObjectName("lbl_message");
     lbl_message_->setWordWrap(true);
     lbl_message_->setTextInteractionFlags(Qt::NoTextInteraction);
+    lbl_message_->setMinimumHeight(Px(1200, this));
 
     auto* answers = new QHBoxLayout;
     answers->setSpacing(Px(450, this));

@@ -8,6 +8,7 @@
 
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 
 namespace pcs::ui {
@@ -39,6 +40,30 @@ Touch_Label* Make_Panel_Button(const Globals& g, const QString& object_name, con
     Set_Font(b, "", "Arial", 16, true, Qt::white);
     Load_Picture(b, Picture_Path(g, Picture_Button));
     b->Set_Picture_Control(true);
+    return b;
+}
+
+} // namespace pcs::ui
+
+namespace pcs::ui {
+
+QPushButton* Make_Touch_Button(const Globals& g, const QString& object_name, const QString& caption,
+                               QWidget* parent, const std::string& font, int size) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(object_name);
+    b->setAccessibleName(QString(caption).remove('&'));
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setMinimumHeight(Px(960, b));
+    const Color a = g.Colors.Color_Amber;
+    b->setStyleSheet(
+        QString("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(98,112,124), "
+                "stop:1 rgb(52,60,68)); border: 2px solid rgb(%1,%2,%3); border-radius: 10px; "
+                "padding: 6px 22px; }"
+                "QPushButton:pressed { background: rgb(30,38,46); }")
+            .arg(a.R)
+            .arg(a.G)
+            .arg(a.B));
+    Set_Font(b, "", font, static_cast<int16_t>(size), true, To_QColor(g.Colors.Color_White));
     return b;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 #include <QString>
+
+class QPushButton;
 #include <string>
 
 namespace pcs::ui {
@@ -26,5 +28,10 @@ protected:
 // A touch button of a panel: the panel button picture behind a large caption.
 Touch_Label* Make_Panel_Button(const Globals& g, const QString& object_name, const QString& caption,
                                QWidget* parent);
+
+// A command button (cmd_) sized for a gloved finger: amber-edged, caption in bold Arial. The accessible
+// name is the caption without its accelerator mark.
+QPushButton* Make_Touch_Button(const Globals& g, const QString& object_name, const QString& caption,
+                               QWidget* parent, const std::string& font = "Arial", int size = 16);
 
 } // namespace pcs::ui

@@ -17,11 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void Touch(QWidget* w) {
-    ASSERT_TRUE(w);
-    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
-}
-
 struct ModalForms : ::testing::Test {
     Globals g = Screen_Globals();
     Manual_Clock clock{Time_Point{} + 500s};
