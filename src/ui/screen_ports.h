@@ -6,12 +6,12 @@
 #include "common/globals.h"
 #include "common/ports.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 
-class QLabel;
 class QWidget;
 
 namespace pcs::ui {
