@@ -41,11 +41,6 @@ private:
     const Settings_Collection& settings_;
 };
 
-void Touch(QWidget* w) {
-    ASSERT_TRUE(w);
-    QTest::mouseClick(w, Qt::LeftButton);
-}
-
 class Form_Rack_Test : public Rack_Lab {
 protected:
     void SetUp() override {
