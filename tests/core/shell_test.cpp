@@ -1,9 +1,11 @@
 // The screen shell's rules without a display: keyboard, question, toolbox, login and idle lock, header.
 #include "records_fixture.h"
+#include "settings/settings.h"
 #include "shell/header_bar.h"
 #include "shell/key_input.h"
 #include "shell/login_screen.h"
 #include "shell/modal_models.h"
+#include "support/scripted_serial_port.h"
 
 #include <chrono>
 
@@ -346,4 +348,19 @@ TEST(HeaderLayout, IconsLineUpFromTheRightEdge) {
     EXPECT_EQ(l.Iso_Left, 1213);              // 10 + 1280 - 76.8
     EXPECT_EQ(l.Config_Left, 1135);           // 1213 - 78
     EXPECT_EQ(l.Status_Left, 1135 - 6 - 200); // a tenth of 65 rounds half to even
+}
+
+TEST_F(LoginScreen, AppExitReleasesTheCounterAndEndsEvenWhenThePortFails) {
+    Settings_Collection settings;
+    ASSERT_TRUE(Load_Settings_Text(settings, "COMM_PORT;1;counter port\n"));
+    Scripted_Serial_Port port;
+    login.App_Exit(&port, &settings);
+    EXPECT_EQ(port.Written, "REMOTE-\r");
+    EXPECT_EQ(view.Events.back(), "end");
+
+    Scripted_Serial_Port dead;
+    dead.Always_Fail_Open = true;
+    login.App_Exit(&dead, &settings);
+    EXPECT_EQ(dead.Written, "");
+    EXPECT_EQ(std::count(view.Events.begin(), view.Events.end(), "end"), 2);
 }
