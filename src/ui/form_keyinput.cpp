@@ -139,8 +139,12 @@ Form_KeyInput::Form_KeyInput(const Globals& g, Alert_Port& alerts, QWidget* pare
         key->Set_Picture_Control(true);
         // Load: the keys and the prompt on a transparent background.
         key->setAttribute(Qt::WA_TranslucentBackground);
-        Set_Font(key, "", "Arial", Key_Input::Is_Command(i) ? 14 : 18, true,
-                 Key_Input::Is_Command(i) ? To_QColor(g_.Colors.Color_Amber) : Qt::white);
+        // Enter in the input box's green, so the key that finishes the entry is found at a glance.
+        const bool enter = std::string(Key_Tags[static_cast<size_t>(i)]) == "CMD_ENTER";
+        const QColor text = enter                      ? QColor(0, 255, 0)
+                            : Key_Input::Is_Command(i) ? To_QColor(g_.Colors.Color_Amber)
+                                                       : QColor(Qt::white);
+        Set_Font(key, "", "Arial", Key_Input::Is_Command(i) ? (enter ? 18 : 14) : 18, true, text);
         connect(key, &Touch_Label::clicked, this,
                 [this, i] { Guarded(alerts_, [&] { model_.Key_Click(i); }); });
         keys_[static_cast<size_t>(i)] = key;
