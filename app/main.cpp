@@ -1,0 +1,71 @@
+// pcstation: the particle-count station. Checks what the site named before any window opens, then
+// hands over to the composition root.
+#include "station_app.h"
+#include "station_options.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Program_Dir(const char* argv0) {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) exe = fs::absolute(argv0, ec);
+    return exe.parent_path();
+}
+
+// Qt aborts when it cannot reach a display; say so plainly instead.
+bool Display_Reachable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform) return true;
+    return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace pcs::app;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    Parse_Result parsed = Parse_Station_Options(arguments, Process_Environment(), Program_Dir(argv[0]));
+    if (!parsed.Options) {
+        std::fputs(parsed.Message.c_str(), parsed.Exit == Exit_Ok ? stdout : stderr);
+        if (parsed.Exit != Exit_Ok) std::fputc('\n', stderr);
+        return parsed.Exit;
+    }
+    const Station_Options& o = *parsed.Options;
+    if (!Display_Reachable()) {
+        std::fputs("pcstation: no display (DISPLAY is not set): run it on the station's screen, under "
+                   "Xvfb, or with QT_QPA_PLATFORM=offscreen\n",
+                   stderr);
+        return Exit_No_Display;
+    }
+    // The station works in its program folder: settings.txt and the count logs are opened by name.
+    if (::chdir(o.Program_Folder.c_str()) != 0) {
+        std::fprintf(stderr, "pcstation: cannot work in %s\n", o.Program_Folder.c_str());
+        return Exit_Bad_Folder;
+    }
+    // The database layer reads these where it needs them.
+    if (!o.Sql_Trace.empty()) ::setenv("PCSTATION_SQL_TRACE", o.Sql_Trace.c_str(), 1);
+    if (!o.Connect_String.empty()) ::setenv("PCSTATION_CONNECT", o.Connect_String.c_str(), 1);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("pcstation");
+    QApplication::setQuitOnLastWindowClosed(false);
+    try {
+        Station_App station(o);
+        return station.Run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pcstation: %s\n", e.what());
+        return Exit_Failed;
+    }
+}

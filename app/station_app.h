@@ -1,0 +1,26 @@
+// The composition root: the process-wide values, the database, the shared records and the screens,
+// built in the station's start-up order and run on one user-interface thread.
+#pragma once
+
+#include "station_options.h"
+
+#include <memory>
+
+namespace pcs::app {
+
+class Station_App {
+public:
+    explicit Station_App(const Station_Options& options);
+    ~Station_App();
+    Station_App(const Station_App&) = delete;
+    Station_App& operator=(const Station_App&) = delete;
+
+    // Shows the login screen and runs the event loop until the station exits; the exit code.
+    int Run();
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+} // namespace pcs::app

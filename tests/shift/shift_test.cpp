@@ -1,0 +1,430 @@
+// A simulated shift on the real pieces: the station's main-form model, the action panel and counter
+// link on the Qt serial adapter with counter-sim on a pseudo-terminal, and a fresh embedded lab
+// database. A scripted technician takes 20 racks of 20 samples, hands each sample to the bath and
+// touches slots until the bath is empty, answering the rerun question now and then with Yes. On the
+// way the counter goes silent once, gives invalid and dirty counts, the database times out (once
+// briefly, once for good) and refuses one save. Nothing may be lost or saved twice, and memory must
+// not grow with the shift.
+#include "embedded_backend.h"
+#include "lab_admin.h"
+#include "qt_serial_port.h"
+#include "sqlite_db.h"
+
+#include "common/text.h"
+#include "counter/count_logs.h"
+#include "counter/counter_link.h"
+#include "counter/prt_count.h"
+#include "db/database.h"
+#include "lab/batch.h"
+#include "lab/rack.h"
+#include "settings/settings.h"
+#include "shell/employee.h"
+#include "station/action_panel.h"
+#include "station/station.h"
+#include "support/counter_sim_process.h"
+#include "support/fake_ports.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <map>
+#include <set>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace pcs;
+namespace fs = std::filesystem;
+using Steady = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int Racks = 20;
+constexpr int Rack_Size = 20;
+constexpr const char* Password = "13013013";
+
+// A report as the counter sends it, told apart by its counts; the counter's own code is three numbers.
+std::string Report_Line(int n, const std::string& code) {
+    int c1 = 4000 + 7 * n, c2 = 900 + 3 * n, c3 = 50 + n, c4 = 13, c5 = 250, c6 = 4;
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,100.00,"
+                  "%d,%d,%d,%d,%d,%d,0,0,20.00,03/26/04,12:05:03,LAB.TECH,SHIFT,RUN,,ISO Code: %s,",
+                  c1, c2, c3, c4, c5, c6, code.c_str());
+    return buf;
+}
+
+long Resident_Kb() {
+    std::ifstream in("/proc/self/statm");
+    long size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+std::string Field_Of(const std::string& line, size_t index) {
+    size_t start = 0;
+    for (size_t i = 0; i < index; ++i) {
+        start = line.find(',', start);
+        if (start == std::string::npos) return "";
+        ++start;
+    }
+    return line.substr(start, line.find(',', start) - start);
+}
+
+// The technician at the alerts and the question box: Yes to one rerun question in 25. Keeps counts
+// only, so that the shift's own bookkeeping does not grow with it.
+struct Technician_Alerts : Alert_Port {
+    std::map<std::string, int> Alerts;
+    int Questions = 0;
+    int Yes_Answers = 0;
+    void Alert(const std::string& text) override { ++Alerts[text]; }
+    int Ask_Yes_No(const std::string&, bool, int) override {
+        if (++Questions % 25 == 7) {
+            ++Yes_Answers;
+            return Answer_Yes;
+        }
+        return Answer_No;
+    }
+};
+
+struct Panel_View : Action_Panel_View {
+    void Hide_Panel() override {}
+};
+
+// The modal action panel as the technician works it: waits for remote mode, presses run, and when the
+// counter stays silent stops the count and closes the panel.
+class Counter_Panel : public Action_Panel_Port {
+public:
+    Counter_Panel(Globals& g, const Clock& clock, Alert_Port& alerts, PrtCount& remover,
+                  const Settings_Collection& settings)
+        : g_(g), clock_(clock), alerts_(alerts), remover_(remover), settings_(settings) {}
+
+    struct Run {
+        std::string Run_Id, Action, Bffr;
+    };
+    // One line a run, "run id|action|CNT_1", written as the shift goes.
+    std::ofstream Run_Log;
+    int Runs = 0;
+    std::function<void(const Run&)> Before_Processing; // fault injection, once the panel has closed
+    Steady::duration Station_Time{}; // touch-to-panel and panel-to-next-touch, excluding the counter
+    Steady::duration Counter_Time{};
+    Steady::time_point Last_Return{};
+
+    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override {
+        auto shown = Steady::now();
+        if (Last_Return != Steady::time_point{}) Station_Time += shown - Last_Return;
+        Qt_Serial_Port port(Counter_Device_Path(settings_));
+        Action_Panel panel(g_, clock_, alerts_, port, remover_, view_);
+        panel.sLabNumber = sLabNumber;
+        panel.sIndex = sIndex;
+        panel.Load(settings_);
+        // A silent counter never answers; the technician presses run all the same.
+        (void)QTest::qWaitFor([&] { return panel.Bffr().find("!REMOTE+") != std::string::npos; }, 1000);
+        auto counting = Steady::now();
+        panel.Run_Button_Click();
+        if (!QTest::qWaitFor([&] { return panel.Hidden; }, 1500)) {
+            panel.Run_Button_Click(); // stop the count that never came
+            panel.Close_Click();
+        }
+        Counter_Time += Steady::now() - counting;
+        Panel_Outcome out{panel.Action, panel.Bffr()};
+        panel.Unload();
+        Run run{sLabNumber, out.Action, out.Bffr};
+        ++Runs;
+        size_t tag = run.Bffr.find("!LPR1");
+        Run_Log << run.Run_Id << "|" << run.Action << "|"
+                << (tag == std::string::npos ? "" : Field_Of(run.Bffr.substr(tag), 16)) << "|"
+                << (run.Bffr.find("Code: 2/1/0,") != std::string::npos ? "invalid" : "") << "\n";
+        if (Before_Processing) Before_Processing(run);
+        Last_Return = Steady::now();
+        return out;
+    }
+
+private:
+    Globals& g_;
+    const Clock& clock_;
+    Alert_Port& alerts_;
+    PrtCount& remover_;
+    const Settings_Collection& settings_;
+    Panel_View view_;
+};
+
+struct Result_Row {
+    std::string Lab_Number;
+    long long Run_No = 0;
+    std::string Pc2, Pc5, Pc15, Pc25, Pc50, Pc100, Volume, Emp;
+};
+
+} // namespace
+
+TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
+    test::Temp_Dir dir;
+    const fs::path lab = dir / "lab.db";
+    std::vector<std::vector<std::string>> rack_samples;
+    {
+        embedded::Lab_Admin::Create(lab);
+        embedded::Lab_Admin admin(lab);
+        embedded::Employee_Spec e;
+        e.Emp_Num = 130;
+        e.First_Name = "Ines";
+        e.Last_Name = "Dias";
+        admin.Add_Employee(e, Password);
+        std::vector<std::string> numbers = admin.New_Lab_Numbers("VOLMAR", Racks * Rack_Size);
+        for (int r = 0; r < Racks; ++r) {
+            embedded::Rack_Spec spec;
+            spec.Rack_Desc = "SHIFT-" + std::to_string(r + 1);
+            spec.Lab_Numbers.assign(numbers.begin() + r * Rack_Size, numbers.begin() + (r + 1) * Rack_Size);
+            admin.Route_Rack(spec);
+            rack_samples.push_back(spec.Lab_Numbers);
+        }
+    }
+    // Clean counts with one dirty and one invalid among them: dirty ones fail a check standard or
+    // flush, and are followed by a flush; invalid ones are run again.
+    const std::vector<std::string> codes = {"16/14/11", "15/13/10", "17/15/12", "21/19/16", "14/12/9",
+                                            "18/15/13", "13/11/8",  "2/1/0",    "16/13/10", "15/12/9"};
+    {
+        std::ofstream reports(dir / "reports.txt");
+        for (size_t i = 0; i < codes.size(); ++i)
+            reports << Report_Line(static_cast<int>(i), codes[i]) << "\n";
+    }
+    test::Counter_Sim_Process sim({"--count-time", "0.005", "--reports",
+                                   QString::fromStdString((dir / "reports.txt").string()), "--fault",
+                                   "silence", "--fault-count", "1"});
+    ASSERT_FALSE(sim.Path.empty());
+    {
+        std::ofstream s(dir / "settings.txt");
+        s << "Settings of the simulated shift\n"
+          << "COMM_PORT;1;counter\nCOMM_DEVICE;" << sim.Path << ";counter-sim\n"
+          << "INSTRUMENT_ID;PC002;the counter\nSAMPLES_BETWEEN_CHECKS;15;checks\n"
+          << "ISO2_FLUSH;18;x\nISO5_FLUSH;15;x\nISO15_FLUSH;13;x\nISO2_CHECK;18;x\nISO5_CHECK;15;x\n"
+          << "ISO15_CHECK;13;x\nISO2_SAMPLE;21;x\nISO5_SAMPLE;18;x\nISO15_SAMPLE;999;x\n"
+          << "INIT_ISO_HIST_DECREASE;22;x\nISO_HIST_DECREASE_MAX;20;x\n"
+          << "SAMPLE_SHAKE_TIME;1;x\nSAMPLE_BATH_TIME;2;x\nMAX_RACKS_IN_BATH;2;x\n";
+    }
+
+    Globals g;
+    g.App_Folder = (dir.Path() / "").string();
+    Manual_Clock clock(std::chrono::system_clock::now());
+    Technician_Alerts alerts;
+    test::Recording_Status status;
+    embedded::Embedded_Backend backend;
+    backend.Set_Lock_Wait_Ms(40); // a held lock times out quickly and is retried
+    g.Connect_String = embedded::Embedded_Connect_String(lab);
+    db::Database database(g, backend, alerts);
+    Employee technician(database);
+    Rack rack(database, technician, clock, g.Connect_String); // loads settings.txt
+    PrtCount result(database, technician);
+    Batch batch(database);
+    Count_Logs logs(dir.Path(), alerts);
+    Counter_Panel panel(g, clock, alerts, result, rack.Settings);
+    Station_View view;
+    Station station({g, clock, alerts, status, database, rack, batch, result, technician, logs, panel, view});
+    ASSERT_TRUE(technician.Login(std::string(Password)));
+    station.Load(false, dir.Path());
+    ASSERT_TRUE(alerts.Alerts.empty()) << alerts.Alerts.begin()->first;
+    panel.Run_Log.open(dir / "runs.txt");
+
+    // Faults of the lab database, each on one sample save.
+    int lost_save_tries = 0, refused_tries = 0; // sample counts handed over for the two samples
+    int sample_counts = 0;
+    std::string refused_sample, lost_save_sample;
+    // The faults are made by another process, as another station or the server would, so that the
+    // memory measured is the station's own.
+    pid_t holder = -1;
+    auto finish_holder = [&] {
+        if (holder > 0) ::waitpid(holder, nullptr, 0);
+        holder = -1;
+    };
+    auto in_other_process = [&](const std::function<void(embedded::Sqlite_Db&, int)>& work) {
+        finish_holder();
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        holder = ::fork();
+        if (holder == 0) {
+            ::close(ready[0]);
+            try {
+                embedded::Sqlite_Db other(lab, 1000);
+                work(other, ready[1]);
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        ASSERT_EQ(::read(ready[0], &c, 1), 1); // the fault is in place
+        ::close(ready[0]);
+    };
+    auto hold_lock = [&](int ms) {
+        in_other_process([ms](embedded::Sqlite_Db& other, int ready) {
+            other.Exec_Script("BEGIN IMMEDIATE");
+            (void)!::write(ready, "x", 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            other.Exec_Script("COMMIT");
+        });
+    };
+    auto run_script = [&](const std::string& sql) {
+        in_other_process([sql](embedded::Sqlite_Db& other, int ready) {
+            other.Exec_Script(sql);
+            (void)!::write(ready, "x", 1);
+        });
+        finish_holder();
+    };
+    panel.Before_Processing = [&](const Counter_Panel::Run& run) {
+        finish_holder();
+        if (run.Action != "COUNT" || !Is_Numeric(run.Run_Id)) return;
+        ++sample_counts;
+        lost_save_tries += run.Run_Id == lost_save_sample;
+        refused_tries += run.Run_Id == refused_sample;
+        if (sample_counts == 40) hold_lock(90); // two timeouts, then the retry saves it
+        if (sample_counts == 120) {
+            hold_lock(3000); // every retry times out: the save is lost for now
+            lost_save_sample = run.Run_Id;
+            lost_save_tries = 1;
+        }
+        if (sample_counts == 200) {
+            refused_sample = run.Run_Id;
+            refused_tries = 1;
+            run_script("CREATE TRIGGER main.refuse_once BEFORE INSERT ON testgroup_pc BEGIN "
+                       "SELECT RAISE(ABORT, 'the lab refuses this result'); END");
+        }
+        if (sample_counts == 201) run_script("DROP TRIGGER main.refuse_once");
+    };
+
+    long rss_after_10 = 0;
+    auto started = Steady::now();
+    int touches = 0;
+    for (int r = 0; r < Racks; ++r) {
+        rack.Rack_Load("SHIFT-" + std::to_string(r + 1), Test_Code_PrtCount);
+        ASSERT_TRUE(rack.Rack_Status_Update("GET"));
+        for (int i = 0; i < Rack_Size; ++i) {
+            const RackPositions& p = *rack.Pos[i];
+            ASSERT_EQ(p.Sample_Desc, rack_samples[r][i]);
+            ASSERT_TRUE(station.Process_Sample(static_cast<int16_t>(i), p.Sample_Desc, p.Status))
+                << p.Sample_Desc;
+        }
+        clock.Advance(std::chrono::seconds(3));
+        station.Bath_Timer_Tick();
+        for (;;) {
+            int slot = -1;
+            for (int s = 0; s < Bath_Slot_Count && slot < 0; ++s)
+                if (!station.Slots[s].Is_Free()) slot = s;
+            if (slot < 0) break;
+            ASSERT_LT(++touches, 2000) << "the shift does not end";
+            station.Slot_Touch(slot);
+            clock.Advance(std::chrono::seconds(60));
+            if (rss_after_10 == 0 && sample_counts >= 10) rss_after_10 = Resident_Kb();
+        }
+        ASSERT_TRUE(rack.Rack_Status_Update("PUT"));
+    }
+    finish_holder();
+    const double seconds = std::chrono::duration<double>(Steady::now() - started).count();
+    const long rss_end = Resident_Kb();
+    panel.Run_Log.close();
+
+    // Every sample has exactly one result for each run it was given, with the counts it was saved with.
+    embedded::Sqlite_Db lab_db(lab, 1000);
+    embedded::Table rows = lab_db.Query(
+        "SELECT s.LAB_NUMBER, p.RUN_NO, p.PC2, p.PC5, p.PC15, p.PC25, p.PC50, p.PC100, p.SAMPLE_VOLUME, "
+        "p.EMP_NUM FROM testgroup_pc p JOIN samples s ON s.LAB_ID = p.LAB_ID ORDER BY s.LAB_NUMBER, "
+        "p.RUN_NO");
+    embedded::Table outstanding =
+        lab_db.Query("SELECT count(*) FROM lab_tracking WHERE TEST_GROUP = 'PrtCount' AND STATUS = 'READY'");
+    std::map<std::string, int> results;
+    for (const auto& row : rows.Rows) {
+        ++results[*row[0]];
+        EXPECT_EQ(row[9].value_or(""), "130");
+    }
+    EXPECT_EQ(outstanding.Rows[0][0].value_or(""), "0") << "tests left without a result";
+    EXPECT_EQ(results.size(), static_cast<size_t>(Racks * Rack_Size)) << "samples without a result";
+    EXPECT_EQ(rows.Rows.size(), static_cast<size_t>(Racks * Rack_Size + alerts.Yes_Answers))
+        << "each sample saved once, once more per rerun asked for";
+    EXPECT_GE(lost_save_tries, 2) << "the lost save was tried again";
+    EXPECT_GE(refused_tries, 2) << "the refused save was tried again";
+
+    // The count logs hold every report the station processed, in order; the results agree with them.
+    struct Logged_Run {
+        std::string Run_Id, Action, Cnt_1;
+        bool Invalid = false;
+    };
+    std::vector<Logged_Run> runs, counted;
+    {
+        std::ifstream in(dir / "runs.txt");
+        for (std::string line; std::getline(in, line);) {
+            std::vector<std::string> f = Split(line, '|');
+            f.resize(4);
+            runs.push_back({f[0], f[1], f[2], f[3] == "invalid"});
+            if (f[1] == "COUNT") counted.push_back(runs.back());
+        }
+    }
+    std::ifstream active(dir / Active_Log_Name);
+    std::vector<std::string> logged;
+    for (std::string line; std::getline(active, line);)
+        if (line.find("LPR1") != std::string::npos) logged.push_back(line);
+    ASSERT_EQ(logged.size(), counted.size());
+    std::map<std::string, std::set<std::string>> logged_counts; // lab number -> CNT_1 of its reports
+    for (size_t i = 0; i < logged.size(); ++i) {
+        EXPECT_EQ(Field_Of(logged[i].substr(logged[i].find("LPR1")), 16), counted[i].Cnt_1)
+            << "log line " << i;
+        if (!counted[i].Invalid) logged_counts[counted[i].Run_Id].insert(counted[i].Cnt_1);
+    }
+    for (const auto& row : rows.Rows) {
+        std::string cnt1 = To_Text(static_cast<long long>(std::stod(row[2].value_or("0"))));
+        EXPECT_TRUE(logged_counts[*row[0]].count(cnt1)) << *row[0] << " saved counts no report gave";
+    }
+    std::ifstream passed(dir / Passed_Log_Name), failed(dir / Error_Log_Name);
+    int passed_lines = 0, failed_lines = 0, checks = 0;
+    for (std::string line; std::getline(passed, line);)
+        passed_lines += line.find("LPR1") != std::string::npos;
+    for (std::string line; std::getline(failed, line);)
+        failed_lines += line.find("LPR1") != std::string::npos;
+    for (const auto& run : counted)
+        checks += run.Run_Id == "CHECK" && !run.Invalid;
+    EXPECT_GE(passed_lines, Racks * Rack_Size / 15);
+    EXPECT_EQ(passed_lines + failed_lines, checks) << "every valid check standard logged once";
+
+    // The faults were met: the save lost to the timeouts is told (the refused one leaves the sample in
+    // the bath without a word, as the station always has).
+    EXPECT_GT(alerts.Alerts["An invalid count was generated."], 0);
+    int save_failures = 0;
+    for (const auto& [text, n] : alerts.Alerts)
+        if (text.find("particle count result") != std::string::npos) save_failures += n;
+    EXPECT_GE(save_failures, 1);
+    int silent = 0;
+    for (const auto& run : runs)
+        silent += run.Action.empty();
+    EXPECT_EQ(silent, 1) << "the counter went silent once";
+
+    EXPECT_LE(rss_end, rss_after_10 * 105 / 100)
+        << "memory grew from " << rss_after_10 << " kB after 10 samples to " << rss_end << " kB";
+
+    const double station_ms =
+        std::chrono::duration<double, std::milli>(panel.Station_Time).count() / std::max(1, panel.Runs);
+    const double counter_ms =
+        std::chrono::duration<double, std::milli>(panel.Counter_Time).count() / std::max(1, panel.Runs);
+    std::printf("shift: %d samples, %zu runs (%d checks logged %d/%d), %d touches in %.1f s; station %.2f ms "
+                "a run besides the counter's %.2f ms; memory %ld kB after 10 samples, %ld kB at the end\n",
+                Racks * Rack_Size, static_cast<size_t>(panel.Runs), checks, passed_lines, failed_lines,
+                touches, seconds, station_ms, counter_ms, rss_after_10, rss_end);
+    if (const char* out = std::getenv("PCS_SHIFT_FIGURES")) {
+        std::ofstream f(out);
+        f << "{\"station_ms_per_run\":" << station_ms << ",\"counter_ms_per_run\":" << counter_ms
+          << ",\"rss_after_10_kb\":" << rss_after_10 << ",\"rss_end_kb\":" << rss_end
+          << ",\"seconds\":" << seconds << ",\"runs\":" << static_cast<size_t>(panel.Runs) << "}\n";
+    }
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
