@@ -8,7 +8,6 @@
 #include "embedded_backend.h"
 #include "lab_admin.h"
 #include "qt_serial_port.h"
-#include "sqlite_db.h"
 
 #include "common/text.h"
 #include "counter/count_logs.h"
@@ -26,6 +25,7 @@
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -237,46 +237,34 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
     int lost_save_tries = 0, refused_tries = 0; // sample counts handed over for the two samples
     int sample_counts = 0;
     std::string refused_sample, lost_save_sample;
-    // The faults are made by another process, as another station or the server would, so that the
-    // memory measured is the station's own.
-    pid_t holder = -1;
+    // The faults are made by another process on the same files, as another station or the server
+    // would (the sqlite3 shell), so that the memory measured is the station's own.
+    QProcess holder;
     auto finish_holder = [&] {
-        if (holder > 0) ::waitpid(holder, nullptr, 0);
-        holder = -1;
+        if (holder.state() != QProcess::NotRunning) holder.waitForFinished(30000);
     };
-    auto in_other_process = [&](const std::function<void(embedded::Sqlite_Db&, int)>& work) {
+    auto in_other_process = [&](QStringList commands, const std::string& sql) {
         finish_holder();
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        holder = ::fork();
-        if (holder == 0) {
-            ::close(ready[0]);
-            try {
-                embedded::Sqlite_Db other(lab, 1000);
-                work(other, ready[1]);
-            } catch (...) {
-                ::_exit(1);
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        char c = 0;
-        ASSERT_EQ(::read(ready[0], &c, 1), 1); // the fault is in place
-        ::close(ready[0]);
+        const fs::path flag = dir / "fault.flag";
+        fs::remove(flag);
+        QStringList args{QString::fromStdString(lab.string())};
+        commands.prepend(".timeout 5000");
+        commands << QString(".shell touch '%1'").arg(QString::fromStdString(flag.string()));
+        for (const QString& c : commands)
+            args << "-cmd" << c;
+        holder.start(SQLITE3_CLI, args << QString::fromStdString(sql));
+        auto until = Steady::now() + std::chrono::seconds(30);
+        while (!fs::exists(flag) && Steady::now() < until && holder.state() != QProcess::NotRunning)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ASSERT_TRUE(fs::exists(flag)) << holder.readAllStandardError().toStdString();
     };
+    // Holds the write lock for ms, then lets go.
     auto hold_lock = [&](int ms) {
-        in_other_process([ms](embedded::Sqlite_Db& other, int ready) {
-            other.Exec_Script("BEGIN IMMEDIATE");
-            (void)!::write(ready, "x", 1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-            other.Exec_Script("COMMIT");
-        });
+        in_other_process({"BEGIN IMMEDIATE"}, ".shell sleep " + std::to_string(ms / 1000.0));
+        // COMMIT once the sleep is over: the shell runs the last argument after the commands.
     };
     auto run_script = [&](const std::string& sql) {
-        in_other_process([sql](embedded::Sqlite_Db& other, int ready) {
-            other.Exec_Script(sql);
-            (void)!::write(ready, "x", 1);
-        });
+        in_other_process({QString::fromStdString(sql)}, "SELECT 1");
         finish_holder();
     };
     panel.Before_Processing = [&](const Counter_Panel::Run& run) {
@@ -332,21 +320,31 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
     panel.Run_Log.close();
 
     // Every sample has exactly one result for each run it was given, with the counts it was saved with.
-    embedded::Sqlite_Db lab_db(lab, 1000);
-    embedded::Table rows = lab_db.Query(
-        "SELECT s.LAB_NUMBER, p.RUN_NO, p.PC2, p.PC5, p.PC15, p.PC25, p.PC50, p.PC100, p.SAMPLE_VOLUME, "
-        "p.EMP_NUM FROM testgroup_pc p JOIN samples s ON s.LAB_ID = p.LAB_ID ORDER BY s.LAB_NUMBER, "
-        "p.RUN_NO");
-    embedded::Table outstanding =
-        lab_db.Query("SELECT count(*) FROM lab_tracking WHERE TEST_GROUP = 'PrtCount' AND STATUS = 'READY'");
+    // Read with the sqlite3 shell, not through the station's own layer.
+    auto query = [&](const std::string& sql) {
+        QProcess q;
+        q.start(SQLITE3_CLI,
+                {"-separator", "|", QString::fromStdString(lab.string()), QString::fromStdString(sql)});
+        q.waitForFinished(30000);
+        std::vector<std::vector<std::string>> out;
+        for (const QByteArray& line : q.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty()) out.push_back(Split(line.toStdString(), '|'));
+        return out;
+    };
+    auto rows = query("SELECT s.LAB_NUMBER, p.RUN_NO, p.PC2, p.EMP_NUM FROM testgroup_pc p JOIN samples s "
+                      "ON s.LAB_ID = p.LAB_ID ORDER BY s.LAB_NUMBER, p.RUN_NO");
+    auto outstanding =
+        query("SELECT count(*) FROM lab_tracking WHERE TEST_GROUP = 'PrtCount' AND STATUS = 'READY'");
     std::map<std::string, int> results;
-    for (const auto& row : rows.Rows) {
-        ++results[*row[0]];
-        EXPECT_EQ(row[9].value_or(""), "130");
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 4u);
+        ++results[row[0]];
+        EXPECT_EQ(row[3], "130");
     }
-    EXPECT_EQ(outstanding.Rows[0][0].value_or(""), "0") << "tests left without a result";
+    ASSERT_EQ(outstanding.size(), 1u);
+    EXPECT_EQ(outstanding[0][0], "0") << "tests left without a result";
     EXPECT_EQ(results.size(), static_cast<size_t>(Racks * Rack_Size)) << "samples without a result";
-    EXPECT_EQ(rows.Rows.size(), static_cast<size_t>(Racks * Rack_Size + alerts.Yes_Answers))
+    EXPECT_EQ(rows.size(), static_cast<size_t>(Racks * Rack_Size + alerts.Yes_Answers))
         << "each sample saved once, once more per rerun asked for";
     EXPECT_GE(lost_save_tries, 2) << "the lost save was tried again";
     EXPECT_GE(refused_tries, 2) << "the refused save was tried again";
@@ -377,9 +375,9 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
             << "log line " << i;
         if (!counted[i].Invalid) logged_counts[counted[i].Run_Id].insert(counted[i].Cnt_1);
     }
-    for (const auto& row : rows.Rows) {
-        std::string cnt1 = To_Text(static_cast<long long>(std::stod(row[2].value_or("0"))));
-        EXPECT_TRUE(logged_counts[*row[0]].count(cnt1)) << *row[0] << " saved counts no report gave";
+    for (const auto& row : rows) {
+        std::string cnt1 = To_Text(static_cast<long long>(std::stod(row[2])));
+        EXPECT_TRUE(logged_counts[row[0]].count(cnt1)) << row[0] << " saved counts no report gave";
     }
     std::ifstream passed(dir / Passed_Log_Name), failed(dir / Error_Log_Name);
     int passed_lines = 0, failed_lines = 0, checks = 0;
