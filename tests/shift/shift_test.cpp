@@ -196,9 +196,9 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
         for (size_t i = 0; i < codes.size(); ++i)
             reports << Report_Line(static_cast<int>(i), codes[i]) << "\n";
     }
-    test::Counter_Sim_Process sim({"--count-time", "0.005", "--reports",
-                                   QString::fromStdString((dir / "reports.txt").string()), "--fault",
-                                   "silence", "--fault-count", "1"});
+    test::Counter_Sim sim({"--count-time", "0.005", "--reports",
+                           QString::fromStdString((dir / "reports.txt").string()), "--fault", "silence",
+                           "--fault-count", "1"});
     ASSERT_FALSE(sim.Path.empty());
     {
         std::ofstream s(dir / "settings.txt");
