@@ -9,11 +9,11 @@
 #include "common/globals.h"
 #include "common/ports.h"
 #include "counter/count_logs.h"
-#include "counter/prt_count.h"
 #include "db/database.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
-#include "shell/employee.h"
+#include "records/employee.h"
+#include "records/prt_count.h"
 #include "station/bath.h"
 #include "station/station.h"
 

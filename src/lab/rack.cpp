@@ -2,11 +2,11 @@
 
 #include "common/sql.h"
 #include "common/text.h"
-#include "counter/prt_count.h"
 #include "db/connect_string.h"
 #include "db/memory_cursor.h"
 #include "db/statement_error.h"
 #include "records/pqm_fdm.h"
+#include "records/prt_count.h"
 #include "records/screen.h"
 #include "records/weights.h"
 

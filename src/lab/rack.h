@@ -7,8 +7,8 @@
 #include "db/database.h"
 #include "db/record_set.h"
 #include "lab/rack_position.h"
+#include "records/employee.h"
 #include "settings/settings.h"
-#include "shell/employee.h"
 
 #include <memory>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "common/clock.h"
 #include "common/globals.h"
 #include "common/ports.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 #include "shell/working_forms.h"
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 #include "common/ports.h"
 #include "counter/counter_link.h"
 #include "counter/serial_port.h"
+#include "records/sample_remover.h"
 
 #include <array>
 #include <cstdint>
@@ -18,14 +19,6 @@
 namespace pcs {
 
 class Settings_Collection;
-
-// Takes the particle-count test off a sample with a test action code; true when the lab database
-// confirms it. The result record implements it.
-class Sample_Remover {
-public:
-    virtual ~Sample_Remover() = default;
-    virtual bool Remove_Sample(const std::string& Lab_Number, const std::string& Action) = 0;
-};
 
 // One of the five reasons a sample can be taken off the test.
 struct Action_Reason {

@@ -4,14 +4,14 @@
 #include "common/sql.h"
 #include "common/text.h"
 #include "counter/count_validation.h"
-#include "counter/prt_count.h"
 #include "counter/report_processing.h"
 #include "db/database.h"
 #include "db/statement_error.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
+#include "records/employee.h"
+#include "records/prt_count.h"
 #include "settings/settings.h"
-#include "shell/employee.h"
 
 #include <ctime>
 

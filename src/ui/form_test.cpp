@@ -1,8 +1,8 @@
 #include "ui/form_test.h"
 
 #include "common/text.h"
-#include "counter/prt_count.h"
 #include "lab/rack.h"
+#include "records/prt_count.h"
 #include "ui/fonts.h"
 #include "ui/form_action.h"
 #include "ui/form_pcgrid.h"

@@ -3,7 +3,7 @@
 #include "common/messages.h"
 #include "common/text.h"
 #include "lab/rack.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 
 #include <ctime>
 

@@ -262,7 +262,7 @@ TEST_F(Panel_Fixture, MissingCommPortStillLoadsAndReportsTheDevice) {
     EXPECT_NO_THROW(Load("CHECK"));
 }
 
-#include "counter/prt_count.h"
+#include "records/prt_count.h"
 #include "records_fixture.h"
 
 namespace {

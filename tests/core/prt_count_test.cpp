@@ -1,5 +1,5 @@
 #include "common/text.h"
-#include "counter/prt_count.h"
+#include "records/prt_count.h"
 #include "db/statement_error.h"
 #include "records_fixture.h"
 

@@ -1,6 +1,6 @@
 #include "common/sql.h"
 #include "common/text.h"
-#include "counter/prt_count.h"
+#include "records/prt_count.h"
 #include "db/connect_string.h"
 #include "db/statement_error.h"
 #include "lab/rack.h"

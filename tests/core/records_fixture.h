@@ -3,7 +3,7 @@
 
 #include "common/globals.h"
 #include "db/database.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 #include "support/fake_ports.h"
 #include "support/scripted_backend.h"
 

@@ -1,9 +1,9 @@
 // The main form's model over a scripted database: what the stored bath, the history and the counter
 // can hand it that they should not, and the statements it sends.
 #include "common/text.h"
-#include "counter/prt_count.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
+#include "records/prt_count.h"
 #include "records_fixture.h"
 #include "station/station.h"
 #include "support/temp_dir.h"

@@ -1,7 +1,7 @@
 // The station's records against the embedded lab database: the same statement texts, real answers.
 #include "common/globals.h"
 #include "common/text.h"
-#include "counter/prt_count.h"
+#include "records/prt_count.h"
 #include "db/database.h"
 #include "embedded_backend.h"
 #include "lab/batch.h"
@@ -9,7 +9,7 @@
 #include "lab_admin.h"
 #include "records/screen.h"
 #include "records/weights.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 #include "support/fake_ports.h"
 #include "support/temp_dir.h"
 

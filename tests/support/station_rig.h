@@ -6,14 +6,14 @@
 
 #include "common/text.h"
 #include "counter/count_logs.h"
-#include "counter/prt_count.h"
 #include "db/database.h"
 #include "embedded_backend.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
 #include "lab_admin.h"
 #include "qt_serial_port.h"
-#include "shell/employee.h"
+#include "records/employee.h"
+#include "records/prt_count.h"
 #include "support/fake_ports.h"
 #include "ui/form_test.h"
 

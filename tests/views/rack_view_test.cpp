@@ -4,8 +4,8 @@
 #include "views_fixture.h"
 
 #include "counter/count_logs.h"
-#include "counter/prt_count.h"
 #include "lab/batch.h"
+#include "records/prt_count.h"
 #include "views/station_main_form.h"
 
 using namespace pcs;

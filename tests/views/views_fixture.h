@@ -6,7 +6,7 @@
 
 #include "common/clock.h"
 #include "lab/rack.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 #include "support/fake_ports.h"
 #include "views/rack_view.h"
 

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "db/database.h"
+#include "records/employee.h"
 #include "records/result_record.h"
-#include "shell/employee.h"
-#include "station/action_panel.h"
+#include "records/sample_remover.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "shell/employee.h"
+#include "records/employee.h"
 
 #include "common/globals.h"
 #include "common/sql.h"

@@ -1,4 +1,4 @@
-#include "counter/prt_count.h"
+#include "records/prt_count.h"
 
 #include "common/globals.h"
 #include "common/sql.h"
