@@ -96,6 +96,10 @@ void Action_Panel::Reset_Interface() {
 
 void Action_Panel::Unload() {
     Link.Stop();
+    Release_Station();
+}
+
+void Action_Panel::Release_Station() {
     g_.App_State = "ACTIVE";
     g_.Last_Activity = clock_.Now();
 }

@@ -115,6 +115,9 @@ public:
     void Reset_Interface();
     // The unload: the port is closed and the idle time towards hibernation restarts.
     void Unload();
+    // The unload's part for the station alone (active again, idle time restarted); the port stays open
+    // until Link.Stop.
+    void Release_Station();
 
     void Dilution_Click();
     void Remove_From_Bath_Click();

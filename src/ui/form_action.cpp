@@ -136,7 +136,16 @@ template <class F> void form_Action::Touch(F&& f) {
 void form_Action::Unload() {
     if (!loaded_ || unloaded_) return;
     unloaded_ = true;
-    panel_.Unload();
+    if (released_)
+        panel_.Link.Stop();
+    else
+        panel_.Unload();
+}
+
+void form_Action::Release_Station() {
+    if (!loaded_ || unloaded_ || released_) return;
+    released_ = true;
+    panel_.Release_Station();
 }
 
 void form_Action::reject() {

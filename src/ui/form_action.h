@@ -29,6 +29,9 @@ public:
     Action_Panel& Panel() { return panel_; }
     // The caller's unload after reading the outcome: the port closes, the idle time restarts.
     void Unload();
+    // The unload without closing the port yet: the station is active again at once; Unload (or the
+    // destructor) closes the port once the caller has used the outcome.
+    void Release_Station();
 
     // Escape and the window's close go through the close rule: only while the counter is idle.
     void reject() override;
@@ -51,6 +54,7 @@ private:
     bool loaded_ = false;
     bool loading_ = false;
     bool unloaded_ = false;
+    bool released_ = false;
 
     QLabel* lbl_Title_;
     QLabel* lbl_LabNumber_;

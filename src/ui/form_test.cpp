@@ -114,7 +114,9 @@ Form_Test::Form_Test(const Form_Test_Parts& parts, QWidget* parent)
     Draw();
 }
 
-Form_Test::~Form_Test() = default;
+Form_Test::~Form_Test() {
+    Close_Last_Panel();
+}
 
 template <class F> void Form_Test::Touch(F&& f) {
     Guarded(parts_.Alerts, std::forward<F>(f));
@@ -401,18 +403,30 @@ void Form_Test::Bath_Timer_Enabled(bool enabled) {
 }
 
 Panel_Outcome Form_Test::Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) {
-    form_Action form(parts_.G, parts_.Time, parts_.Alerts, parts_.Counter_Port, parts_.Result,
-                     parts_.Current_Rack.Settings, this);
-    form.Panel().sLabNumber = sLabNumber;
-    form.Panel().sIndex = sIndex;
+    // One port, one panel at a time: the last panel's port is closed before the next one opens it.
+    Close_Last_Panel();
+    auto form = std::make_unique<form_Action>(parts_.G, parts_.Time, parts_.Alerts, parts_.Counter_Port,
+                                              parts_.Result, parts_.Current_Rack.Settings, this);
+    form->Panel().sLabNumber = sLabNumber;
+    form->Panel().sIndex = sIndex;
     // The counter link reads the debug box at every send.
-    form.Panel().Link.Debug_Checked = [this] { return chk_debug_->isChecked(); };
-    action_ = &form;
-    form.exec();
+    form->Panel().Link.Debug_Checked = [this] { return chk_debug_->isChecked(); };
+    action_ = form.get();
+    form->exec();
     action_ = nullptr;
-    Panel_Outcome out{form.Panel().Action, form.Panel().Bffr()};
-    form.Unload();
+    Panel_Outcome out{form->Panel().Action, form->Panel().Bffr()};
+    // Unloaded for the station at once; the port is closed right after the count has been processed and
+    // drawn, since closing a serial port can take longer than drawing the count.
+    form->Release_Station();
+    last_panel_ = std::move(form);
+    QTimer::singleShot(0, this, [this] { Close_Last_Panel(); });
     return out;
+}
+
+void Form_Test::Close_Last_Panel() noexcept {
+    if (!last_panel_) return;
+    last_panel_->Unload();
+    last_panel_.reset();
 }
 
 } // namespace pcs::ui

@@ -102,6 +102,7 @@ private:
     void Bath_Timer_Enabled(bool enabled) override;
     // Action_Panel_Port
     Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override;
+    void Close_Last_Panel() noexcept;
 
     void Build_Bath();
     void Build_Results();
@@ -123,6 +124,7 @@ private:
     std::unique_ptr<Station> station_;
     form_pcGrid* pcgrid_ = nullptr;
     form_Action* action_ = nullptr;
+    std::unique_ptr<form_Action> last_panel_; // its port still open until the count has been drawn
     QTimer* bath_timer_;
     std::unordered_map<std::string, QPixmap> pictures_;
 

@@ -46,6 +46,16 @@ public:
         proc_.waitForFinished(15000);
     }
     bool Finished(int ms) { return proc_.state() == QProcess::NotRunning || proc_.waitForFinished(ms); }
+    // With --timestamps: the monotonic time in ns at which the next report's last byte was sent, or -1.
+    long long Next_Sent_Ns(int ms) {
+        for (;;) {
+            if (!proc_.canReadLine() && !proc_.waitForReadyRead(ms)) return -1;
+            while (proc_.canReadLine()) {
+                const QByteArray line = proc_.readLine().trimmed();
+                if (line.startsWith("sent ")) return line.mid(5).toLongLong();
+            }
+        }
+    }
     // What the simulator logged of the commands it received.
     std::string Log() {
         log_ += proc_.readAllStandardError().toStdString();

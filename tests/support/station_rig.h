@@ -70,11 +70,18 @@ private:
     }
 };
 
+// The system's time, moved on at will (a benchmark lets the bath's seconds pass without waiting).
+class Steerable_Clock final : public Clock {
+public:
+    Time_Point Now() const override { return std::chrono::system_clock::now() + Ahead; }
+    std::chrono::system_clock::duration Ahead{};
+};
+
 struct Station_Rig {
     Rig_Folder Folder;
     rig_fs::path Lab_File;
     Globals G;
-    System_Clock Clock;
+    Steerable_Clock Clock;
     Recording_Alerts Alerts;
     Recording_Status Status;
     embedded::Embedded_Backend Backend;
@@ -85,6 +92,7 @@ struct Station_Rig {
     std::unique_ptr<PrtCount> Result;
     std::unique_ptr<Count_Logs> Logs;
     std::unique_ptr<Qt_Serial_Port> Port;
+    Serial_Port* Counter = nullptr; // the port the action panels use: Port unless a test puts another
     std::unique_ptr<ui::Form_Test> Form;
 
     // The counter's device, the bath's shake and soak seconds; the pictures from the build's folder.
@@ -122,6 +130,7 @@ struct Station_Rig {
         Result = std::make_unique<PrtCount>(*Db, *Technician);
         Logs = std::make_unique<Count_Logs>(Folder.Path(), Alerts);
         Port = std::make_unique<Qt_Serial_Port>(counter_device);
+        Counter = Port.get();
         New_Form();
     }
     ~Station_Rig() { Form.reset(); }
@@ -129,8 +138,9 @@ struct Station_Rig {
     // A fresh main form over the same pieces (a restarted station), loaded.
     void New_Form() {
         Form.reset();
-        Form = std::make_unique<ui::Form_Test>(ui::Form_Test_Parts{
-            G, Clock, Alerts, Status, *Db, *Current_Rack, *Bath_Batch, *Result, *Technician, *Logs, *Port});
+        Form = std::make_unique<ui::Form_Test>(ui::Form_Test_Parts{G, Clock, Alerts, Status, *Db,
+                                                                   *Current_Rack, *Bath_Batch, *Result,
+                                                                   *Technician, *Logs, *Counter});
         Form->Load(Folder.Path());
     }
 

@@ -107,6 +107,8 @@ TEST(FormTest, SampleFromBathToSavedCountOnTheLiveCounter) {
     EXPECT_EQ(Text(form.History_Window(), "lbl_CODE"), check_code);
     EXPECT_GT(form.findChild<QWidget*>("shp_size_0")->height(), 0);
     EXPECT_EQ(Text(form, "lbl_Countdown"), "15");
+    EXPECT_EQ(rig.G.App_State, "ACTIVE");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !rig.Port->Is_Open(); }, 2000)); // closed after the drawing
 
     // Then the sample itself (after a flush when its history asks for one): saved, then the question.
     const std::string history = Text(form, "lbl_History_0").toStdString();
