@@ -4,12 +4,12 @@
 
 #include "common/globals.h"
 #include "counter/count_logs.h"
-#include "counter/prt_count.h"
 #include "db/connect_string.h"
 #include "db/database.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
-#include "shell/employee.h"
+#include "records/employee.h"
+#include "records/prt_count.h"
 
 #include <cstdio>
 

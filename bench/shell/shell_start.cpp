@@ -3,7 +3,7 @@
 // (fonts, palette, pictures, database layer, login model). The benchmark times whole runs of it.
 #include "db/database.h"
 #include "embedded_backend.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 #include "ui/fonts.h"
 #include "ui/form_login.h"
 #include "ui/pictures.h"
