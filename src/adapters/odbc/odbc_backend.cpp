@@ -192,7 +192,9 @@ private:
         auto records = Diagnostics(SQL_HANDLE_STMT, stmt_->Get());
         if (records.empty()) records.push_back(Own_Record(what));
         ended_ = true;
-        throw Odbc_Error(what + ": " + First_Description(records), std::move(records));
+        // The text is taken before the records are moved: arguments are evaluated in no set order.
+        std::string text = what + ": " + First_Description(records);
+        throw Odbc_Error(text, std::move(records));
     }
 
     bool Advance(std::vector<db::Error_Record>* warnings) {
@@ -350,11 +352,10 @@ std::unique_ptr<db::Db_Connection> Odbc_Backend::Connect(const std::string& conn
     if (!Succeeded(rc)) {
         // The connection string is not repeated: it holds the password.
         auto records = Diagnostics(SQL_HANDLE_DBC, dbc);
-        // Nor may a driver's own message quote it.
-        throw db::Without_Secrets(
-            db::Connect_Error("Cannot connect to the lab database: " + First_Description(records),
-                              std::move(records)),
-            connect_string);
+        // Nor may a driver's own message quote it. The text is taken before the records are moved:
+        // arguments are evaluated in no set order, and GCC moves them first.
+        std::string text = "Cannot connect to the lab database: " + First_Description(records);
+        throw db::Without_Secrets(db::Connect_Error(text, std::move(records)), connect_string);
     }
     connection->connected = true;
     return std::make_unique<Odbc_Connection>(std::move(connection), options.Command_Timeout_S);
