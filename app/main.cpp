@@ -1,5 +1,6 @@
 // pcstation: the particle-count station. Checks what the site named before any window opens, then
 // hands over to the composition root.
+#include "demo_script.h"
 #include "station_app.h"
 #include "station_options.h"
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +65,14 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     try {
         Station_App station(o);
+        std::unique_ptr<Demo_Script> demo;
+        if (!o.Screenshots.empty()) {
+            const char* password = std::getenv("PCSTATION_DEMO_PASSWORD");
+            demo = std::make_unique<Demo_Script>(station.Login_Screen(),
+                                                 QString::fromStdString(o.Screenshots.string()),
+                                                 QString::fromLocal8Bit(password ? password : ""));
+            demo->Start();
+        }
         return station.Run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pcstation: %s\n", e.what());

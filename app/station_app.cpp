@@ -1,61 +1,178 @@
 #include "station_app.h"
 
 #include "any_backend.h"
+#include "qt_serial_port.h"
 
 #include "common/globals.h"
 #include "counter/count_logs.h"
-#include "db/connect_string.h"
+#include "counter/counter_link.h"
+#include "records/prt_count.h"
 #include "db/database.h"
+#include "db/trace.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
 #include "records/employee.h"
-#include "records/prt_count.h"
+#include "ui/form_header.h"
+#include "ui/form_login.h"
+#include "ui/form_pcgrid.h"
+#include "ui/form_rack.h"
+#include "ui/form_test.h"
+#include "ui/screen_ports.h"
+#include "ui/working_form_set.h"
+#include "views/rack_view.h"
 
-#include <cstdio>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace pcs::app {
 
 namespace {
 
-// Until the screens are built in, alerts go to the terminal.
-class Terminal_Alerts final : public Alert_Port {
+// The rack view's exit is the login screen's orderly exit.
+class Login_App_Exit final : public App_Exit_Port {
 public:
-    void Alert(const std::string& text) override { std::fprintf(stderr, "pcstation: %s\n", text.c_str()); }
-    int Ask_Yes_No(const std::string& question, bool, int) override {
-        Alert(question);
-        return Answer_Closed;
-    }
+    explicit Login_App_Exit(ui::Form_Login& login) : login_(login) {}
+    void App_Exit() override { login_.App_Exit(); }
+
+private:
+    ui::Form_Login& login_;
 };
+
+// The rack view calls the main form's operations; the form draws what they change.
+class Main_Form_Calls final : public Main_Form_Port {
+public:
+    explicit Main_Form_Calls(ui::Form_Test& f) : f_(f) {}
+    void Init() override { f_.Init(); }
+    void User_Login() override { f_.User_Login(); }
+    bool Rack_Refresh(bool bIsStartUp) override { return f_.Rack_Refresh(bIsStartUp); }
+    void Rack_OnClick() override { f_.Rack_OnClick(); }
+    void Nav_Start() override { f_.Nav_Start(); }
+    void Nav_End() override { f_.Nav_End(); }
+    void Quick_Hide() override { f_.Quick_Hide(); }
+    void Quick_Show(int Index) override { f_.Quick_Show(Index); }
+    bool Process_Sample(int Index, const std::string& sampleId, const std::string& sStatus) override {
+        return f_.Process_Sample(static_cast<int16_t>(Index), sampleId, sStatus);
+    }
+    void Save_Results() override { f_.Save_Results(); }
+    bool AllSaved() override { return f_.AllSaved(); }
+
+private:
+    ui::Form_Test& f_;
+};
+
+// The process-wide values as the first forms need them: palette and picture folder.
+Globals Startup_Globals(const Station_Options& o) {
+    Globals g;
+    Init_Colors(g);
+    g.Common_Folder = (o.Picture_Folder / "").string();
+    return g;
+}
 
 } // namespace
 
-struct Station_App::Parts {
+// Built in the station's start-up order: the shared values and records first (creating the rack
+// loads settings.txt), then the login screen; the working forms at the first accepted login.
+struct Station_App::Parts final : Working_Forms {
     explicit Parts(const Station_Options& o) : options(o) {
-        Init_Colors(g);
-        g.Connect_String = db::Station_Connect_String();
         database.Set_Fallback_Connect_String(Fallback_Connect_String(o.Program_Folder));
+        technician.Station = "PARTICLE COUNT";
+        header.showStation();
+        login.Set_Counter(&port, &rack.Settings);
+        header.Timer = &login.Screen();
+        header.Bar().Login = &login.Screen();
+        status.Attach_Status_Label(header.lbl_Status());
+        alerts.Owner = [this]() -> QWidget* {
+            QWidget* w = QApplication::activeWindow();
+            return w ? w : static_cast<QWidget*>(&login);
+        };
+        set.Header = &header;
+        login.Screen().Set_Working_Forms(this);
     }
+
+    // ---- Working_Forms: the login screen's view of the three working forms --------------------------
+    Saved_Window_Positions Positions() const override { return set.Positions(); }
+    void Restore_Positions(const Saved_Window_Positions& p) override { set.Restore_Positions(p); }
+    void Show_User() override { set.Show_User(); }
+    void Hibernate_Working_Forms() override { set.Hibernate_Working_Forms(); }
+    void Run_Sample() override { set.Run_Sample(); }
+    void Show_Working_Forms() override {
+        if (!main_form) Load_Working_Forms();
+        set.Show_Working_Forms();
+    }
+
+    // The main form loads (settings, stored bath, histogram, check standard primed), then the rack view
+    // loads as the base window that owns the header and the main form.
+    void Load_Working_Forms() {
+        main_form = std::make_unique<ui::Form_Test>(ui::Form_Test_Parts{
+            g, clock, alerts, status, database, rack, bath_batch, result, technician, logs, port});
+        main_form->Load(options.Program_Folder);
+        header.showStation(); // the main form's load names the station and its test group
+        main_port = std::make_unique<Main_Form_Calls>(*main_form);
+        rack_view = std::make_unique<ui::Form_Rack>(
+            ui::Form_Rack_Parts{g, clock, rack, technician, status, alerts, *main_port, app_exit});
+        rack_view->Own_Window(&header);
+        rack_view->Own_Window(main_form.get());
+        main_form->Open_Rack = [this](const std::string& desc) { rack_view->Get_Racks(-1, desc); };
+        set.Main_Form = main_form.get();
+        set.Rack_View = rack_view.get();
+        set.reActivate = [this] { main_form->reActivate(); };
+        set.Hibernate = [this] { main_form->Hibernate(); };
+        set.Run_Sample_Action = [this] { main_form->Run_Sample(-1); };
+        rack_view->show();
+        rack_view->Load();
+        // The main form stands under the header bar, at the right of the screen beside the rack.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        header.move(screen.topLeft());
+        rack_view->move(screen.left(), screen.top() + header.height());
+        main_form->move(screen.left() + std::max(0, screen.width() - main_form->width()),
+                        screen.top() + header.height());
+        // The histogram, as wide as the rack's panel, under the rack where it hides nothing.
+        QWidget& histogram = main_form->History_Window();
+        histogram.move(screen.left(),
+                       screen.top() + std::max(0, screen.height() - histogram.frameGeometry().height()));
+    }
+
     Station_Options options;
-    Globals g;
+    Globals g{Startup_Globals(options)};
     System_Clock clock;
-    Terminal_Alerts alerts;
-    Any_Backend backend;
-    db::Database database{g, backend, alerts};
+    ui::Screen_Alerts alerts{g, clock};
+    ui::Screen_Status status;
+    // Every statement goes to the trace file when PCSTATION_SQL_TRACE names one.
+    std::unique_ptr<db::Db_Backend> backend{db::With_Statement_Trace(std::make_unique<Any_Backend>())};
+    db::Database database{g, *backend, alerts};
     Employee technician{database};
-    // Creating the shared rack loads settings.txt from the program folder.
     Rack rack{database, technician, clock};
     PrtCount result{database, technician};
     Batch bath_batch{database};
     Count_Logs logs{options.Program_Folder, alerts};
+    Qt_Serial_Port port{Counter_Device_Path(rack.Settings)};
+    ui::Form_Login login{g, clock, technician, alerts, g.Connect_String};
+    Login_App_Exit app_exit{login};
+    ui::Form_Header header{g, clock, technician, status, alerts};
+    ui::Working_Form_Set set;
+    std::unique_ptr<ui::Form_Test> main_form;
+    std::unique_ptr<Main_Form_Calls> main_port;
+    std::unique_ptr<ui::Form_Rack> rack_view;
 };
 
 Station_App::Station_App(const Station_Options& options) : parts_(std::make_unique<Parts>(options)) {}
 
-Station_App::~Station_App() = default;
+Station_App::~Station_App() {
+    // The owned windows go before their owner, the rack view before the shared records.
+    if (parts_->rack_view) parts_->rack_view->Unload();
+    parts_->main_form.reset();
+}
+
+QWidget* Station_App::Login_Screen() {
+    return &parts_->login;
+}
 
 int Station_App::Run() {
-    std::fputs("pcstation: the station's screens are not part of this build yet\n", stderr);
-    return Exit_Failed;
+    parts_->login.show();
+    return QApplication::exec();
 }
 
 } // namespace pcs::app

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QWidget;
+
 namespace pcs::app {
 
 class Station_App {
@@ -17,6 +19,7 @@ public:
 
     // Shows the login screen and runs the event loop until the station exits; the exit code.
     int Run();
+    QWidget* Login_Screen();
 
 private:
     struct Parts;

@@ -27,6 +27,7 @@ Environment:
   PCSTATION_SQL_TRACE   Statement trace file, as --sql-trace.
   PCSTATION_DOC_SERVER  Web server of the procedure documents. Default: localhost.
   PCSTATION_BROWSER     Program that opens a document address. Default: xdg-open.
+  PCSTATION_DEMO_PASSWORD  With --screenshots: the password the demo login types.
 
 Settings (settings.txt in the program folder, "key;value;description" a line):
   COMM_PORT             Counter port number n: COMn on Windows, /dev/ttyS(n-1) on Linux.
@@ -61,10 +62,15 @@ struct Parser {
                              "Append every statement sent to the lab database, its outcome and time, to "
                              "this file (JSON lines). Default: PCSTATION_SQL_TRACE.",
                              "file"};
+    QCommandLineOption screenshots{
+        "screenshots",
+        "Save the login screen to dir/login.png and, when PCSTATION_DEMO_PASSWORD is "
+        "set, log in with it on the keys and save dir/working.png.",
+        "dir"};
     Parser() {
         p.setApplicationDescription("The bench program of the particle-count station.");
         p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        p.addOptions({help, version, folder, pictures, lab_db, trace});
+        p.addOptions({help, version, folder, pictures, lab_db, trace, screenshots});
     }
 };
 
@@ -170,6 +176,12 @@ Parse_Result Parse_Station_Options(const QStringList& arguments, const Environme
         fs::path dir = o.Sql_Trace.parent_path();
         if (std::string why = Folder_Problem(dir, true); !why.empty())
             return Fail(Exit_Bad_Folder, "the statement trace's folder " + dir.string() + " " + why);
+    }
+    if (parser.p.isSet(parser.screenshots)) {
+        o.Screenshots = fs::absolute(parser.p.value(parser.screenshots).toStdString(), ec);
+        fs::create_directories(o.Screenshots, ec);
+        if (std::string why = Folder_Problem(o.Screenshots, true); !why.empty())
+            return Fail(Exit_Bad_Folder, "the screenshot folder " + o.Screenshots.string() + " " + why);
     }
     r.Options = std::move(o);
     return r;

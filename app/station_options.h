@@ -31,6 +31,9 @@ struct Station_Options {
     std::string Connect_String;
     // PCSTATION_SQL_TRACE or --sql-trace; empty = no trace.
     std::filesystem::path Sql_Trace;
+    // Save login.png there once the login screen shows, and working.png after a demo login with the
+    // password in PCSTATION_DEMO_PASSWORD; empty = none.
+    std::filesystem::path Screenshots;
 };
 
 struct Parse_Result {
