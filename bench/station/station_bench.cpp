@@ -176,17 +176,22 @@ int main(int argc, char** argv) {
     Ratio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const double transfer_s = Report_Text.size() * 10.0 / 9600.0;
+    // One "figure: name|ratio|goal|limit" line each, as bench/run reads them. The wall time includes the
+    // embedded database's synchronous commit, which waits for the disk under the lab file.
+    auto figure = [](const char* name, double ratio, const char* goal, double limit) {
+        std::printf("figure: %s|%.6f|%s|%g\n", name, ratio, goal, limit);
+    };
     auto report = reporter.Seconds.find("Report_To_Saved_Result");
-    // The wall time includes the embedded database's synchronous commit, which waits for the disk.
-    if (report != reporter.Seconds.end())
-        std::printf("report to saved result / its transfer at 9600 baud (%.1f ms) = 1/%.0f wall, 1/%.0f cpu "
-                    "(goal: below 1/50)\n",
-                    transfer_s * 1000, transfer_s / report->second,
-                    transfer_s / reporter.Cpu_Seconds["Report_To_Saved_Result"]);
+    if (report != reporter.Seconds.end()) {
+        std::printf("a report's transfer at 9600 baud: %.1f ms\n", transfer_s * 1000);
+        figure("report to saved result (wall) / its transfer time", report->second / transfer_s, "1/50",
+               0.02);
+        figure("report to saved result (cpu) / its transfer time",
+               reporter.Cpu_Seconds["Report_To_Saved_Result"] / transfer_s, "1/50", 0.02);
+    }
     auto tick = reporter.Seconds.find("Bath_Tick/30_slots");
     if (tick != reporter.Seconds.end())
-        std::printf("bath tick over 30 slots / its 1 s period = 1/%.0f (goal: below 1/1000)\n",
-                    1.0 / tick->second);
+        figure("bath tick, 30 slots / its 1 s period", tick->second, "1/1000", 0.001);
     benchmark::Shutdown();
     return 0;
 }
