@@ -123,6 +123,8 @@ void Form_Search::Build() {
 }
 
 void Form_Search::Draw() {
+    // Picking by itself the dialog is never seen: its list is not worth filling.
+    if (!search_.Working_Size) return;
     if (lst_os_->count() != static_cast<int>(search_.lst_os.size()) ||
         (lst_os_->count() > 0 && lst_os_->item(0)->text().toStdString() != search_.lst_os[0].Text)) {
         lst_os_->clear();
