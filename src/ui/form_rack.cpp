@@ -103,6 +103,8 @@ Form_Rack::Form_Rack(const Form_Rack_Parts& parts, QWidget* parent)
 
 Form_Rack::~Form_Rack() {
     Unload();
+    for (const QPointer<QWidget>& w : owned_)
+        if (w) w->setParent(nullptr);
 }
 
 template <class F> void Form_Rack::Touch(F&& f) {
@@ -240,7 +242,8 @@ void Form_Rack::Load() {
     lbl_rackDesc_->setFont(f);
     Place();
     Draw();
-    for (QWidget* w : owned_) {
+    for (const QPointer<QWidget>& w : owned_) {
+        if (!w) continue;
         w->show();
         w->raise();
     }

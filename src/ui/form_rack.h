@@ -6,6 +6,7 @@
 
 #include "views/rack_view.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -44,7 +45,8 @@ public:
     // The header bar's station label size; the rack name is drawn 2 points smaller.
     int Header_Station_Font_Size = 22;
 
-    // A window shown modeless with the rack view as its owner once the view has loaded.
+    // A window shown modeless with the rack view as its owner once the view has loaded. Whoever made it
+    // keeps it: the rack view lets go of it when it is destroyed.
     void Own_Window(QWidget* w);
     // The form load: the whole screen, the first outstanding rack, then the owned windows shown.
     void Load();
@@ -70,7 +72,7 @@ private:
     Form_Rack_Parts p_;
     Rack_View view_;
     std::unique_ptr<Form_Search> search_;
-    std::vector<QWidget*> owned_;
+    std::vector<QPointer<QWidget>> owned_;
     bool unloaded_ = false;
 
     Rack_Cell* shp_rackPanel_ = nullptr;

@@ -7,8 +7,10 @@
 
 #include "shell/login_screen.h"
 #include "support/scripted_serial_port.h"
+#include "support/station_rig.h"
 #include "ui/form_rack.h"
 #include "ui/form_search.h"
+#include "ui/rack_main_form.h"
 #include "ui/touch_label.h"
 
 #include <QLabel>
@@ -173,4 +175,34 @@ TEST_F(Form_Rack_Test, ScreensGrabbedForPeopleToLookAt) {
     });
     Touch(Control("bttn_Nav_2"));
     EXPECT_EQ(Rack_->Rack_Desc, "PC-R00042-NIGHTSHIFT");
+}
+
+TEST(Form_Rack_Station, ACellTouchedOnTheRackViewEntersTheMainFormsBath) {
+    Station_Rig rig("/dev/pcs-no-counter", PCS_PICTURE_DIR);
+    rig.G.Test_Code = "PrtCount";
+    Recording_Exit exit;
+    ui::Form_Test_For_Rack main_form(*rig.Form);
+    Form_Rack rack(ui::Form_Rack_Parts{rig.G, rig.Clock, *rig.Current_Rack, *rig.Technician, rig.Status,
+                                       rig.Alerts, main_form, exit});
+    main_form.Attach(rack);
+    rack.show();
+    rack.Load();
+    ASSERT_FALSE(rig.Current_Rack->Rack_Desc.empty());
+    EXPECT_TRUE(rig.Form->isVisible()); // shown by the rack view, above it
+    EXPECT_EQ(rig.Form->parentWidget(), &rack);
+    EXPECT_GT(rack.findChild<QWidget*>("shp_rackPanel")->y(), 0); // laid out under the priority row
+
+    const std::string lab = rig.Lab_Number(0);
+    Touch(rack.findChild<QWidget*>("lbl_sample_0"));
+    EXPECT_EQ(rig.Form->Model().Slots[0].Lab_Number, lab + " ");
+    EXPECT_EQ(rig.G.Selected_Sample, lab);
+    EXPECT_TRUE(rig.G.Results_Saved);
+
+    // The rack name on the main form opens the rack view on that rack.
+    const std::string first = rig.Current_Rack->Rack_Desc;
+    rack.Get_Racks(-1, first == "PC-R001" ? "PC-R002" : "PC-R001");
+    ASSERT_NE(rig.Current_Rack->Rack_Desc, first);
+    rig.Form->Open_Rack(first);
+    EXPECT_EQ(rig.Current_Rack->Rack_Desc, first);
+    rack.Unload();
 }
