@@ -163,14 +163,13 @@ TEST_F(Form_Rack_Test, ScreensGrabbedForPeopleToLookAt) {
     Touch(Control("lbl_sample_5"));
     Form->resize(1280, 1024);
     QApplication::processEvents();
-    const auto folder = Screens_Folder();
-    EXPECT_TRUE(Form->grab().save(QString::fromStdString((folder / "form_rack.png").string())));
+    Grab(Form.get(), "form_rack");
 
-    When_Modal([&](QWidget* dialog) {
+    When_Modal([](QWidget* dialog) {
         for (const char* key : {"lbl_no_1", "lbl_no_2", "lbl_no_3", "lbl_no_4"})
             Touch(dialog->findChild<QWidget*>(key));
         dialog->findChild<QListWidget*>("lst_os")->setCurrentRow(1);
-        EXPECT_TRUE(dialog->grab().save(QString::fromStdString((folder / "form_search.png").string())));
+        Grab(dialog, "form_search");
         Touch(dialog->findChild<QWidget*>("lbl_exit"));
     });
     Touch(Control("bttn_Nav_2"));
