@@ -9,7 +9,7 @@
 #include "common/globals.h"
 #include "db/database.h"
 #include "lab/rack.h"
-#include "shell/employee.h"
+#include "records/employee.h"
 #include "ui/fonts.h"
 #include "ui/form_rack.h"
 
