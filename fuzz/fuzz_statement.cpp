@@ -37,6 +37,7 @@ struct Lab_Copy {
         o.Racks = 12;
         o.Seed = 4406;
         pcs::embedded::Lab_Admin(Pristine).Seed_Demo(o);
+        fs::copy_file(Folder / "pristine.key", Folder / "lab.key"); // logins are fuzzed too
     }
     ~Lab_Copy() {
         std::error_code ec;

@@ -141,3 +141,44 @@ TEST_F(Database_Contract, ARunawayStatementEndsAsATimeoutOrARefusalNotAHang) {
     // The connection still answers.
     EXPECT_TRUE(c->Execute("select 1").Ok);
 }
+
+// A file set that another station holds locked while a connection opens answers the timeout the station
+// retries, not a lost database.
+TEST_F(Database_Contract, ALockHeldWhileConnectingIsATimeoutAndRetried) {
+    embedded::Embedded_Backend other_station;
+    db::Connect_Options o;
+    auto holder = other_station.Connect(Globals_.Connect_String, o);
+    ASSERT_TRUE(holder->Execute("BEGIN EXCLUSIVE").Ok);
+    embedded::Embedded_Backend station; // no connection kept from before the lock
+    station.Set_Lock_Wait_Ms(20);
+    Counting_Backend counting(station);
+    db::Database database(Globals_, counting, Alerts);
+    EXPECT_FALSE(database.Open_Recordset("select 1 as a").Is_Open());
+    EXPECT_EQ(counting.Runs, 5);
+    ASSERT_EQ(counting.Last_Errors.size(), 1u);
+    EXPECT_EQ(counting.Last_Errors[0].Number, db::Timeout_Error_Number);
+    EXPECT_EQ(counting.Last_Errors[0].Sql_State, "HYT00");
+
+    ASSERT_TRUE(holder->Execute("ROLLBACK").Ok);
+    EXPECT_TRUE(database.Open_Recordset("select 1 as a").Is_Open());
+}
+
+// One statement per text, and nothing in it that reaches another file or changes how the file set is
+// kept, refused with the record a server gives for a refused statement.
+TEST_F(Database_Contract, OneStatementPerTextAndNoneThatReachesOtherFiles) {
+    std::string other = (Folder.Path() / "other.db").string();
+    for (const std::string& sql : std::vector<std::string>{
+             "select 1; attach database '" + other + "' as e", "select 1 as a; delete from lab.dbo.samples",
+             "vacuum into '" + other + "'", "pragma journal_mode = wal",
+             "select 1 as a from lab.dbo.samples where 1 = 0; detach database hadel",
+             "exec labrack.dbo.outstanding_rackTests @rack_desc = 'R-1'; pragma writable_schema = 1"}) {
+        db::Exec_Outcome out = Run(sql);
+        EXPECT_FALSE(out.Ok) << sql;
+        ASSERT_EQ(out.Errors.size(), 1u) << sql;
+        EXPECT_EQ(out.Errors[0].Number, -2147217900) << sql;
+        EXPECT_EQ(out.Errors[0].Sql_State, "42000") << sql;
+    }
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_NE(One("select count(*) from lab.dbo.samples"), "0");
+    EXPECT_EQ(One("select 7 as a; "), "7"); // a closing ";" starts nothing
+}

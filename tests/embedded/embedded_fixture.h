@@ -62,13 +62,13 @@ private:
     }
 };
 
-// Copies the seeded template into the folder as lab.db (with its attached files).
+// Copies the seeded template into the folder as lab.db (with its attached files and key file).
 inline fs::path Copy_Seeded(const fs::path& folder) {
     const auto& t = Seeded_Template::Get();
     fs::path lab = folder / "lab.db";
-    for (const char* schema : {"", ".labrack", ".sop", ".hadel"}) {
-        fs::path from = t.Folder.Path() / (std::string("template") + schema + ".db");
-        fs::path to = folder / (std::string("lab") + schema + ".db");
+    for (const char* name : {".db", ".labrack.db", ".sop.db", ".hadel.db", ".key"}) {
+        fs::path from = t.Folder.Path() / (std::string("template") + name);
+        fs::path to = folder / (std::string("lab") + name);
         fs::copy_file(from, to, fs::copy_options::overwrite_existing);
     }
     return lab;

@@ -9,9 +9,12 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <random>
+#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+using namespace pcs;
 using namespace pcs::test;
 using json = nlohmann::json;
 
@@ -229,4 +232,101 @@ TEST_F(Labdb_Tool, NoPasswordOrConnectionStringInTheTraceOrAnyOutput) {
     struct stat st {};
     ASSERT_EQ(::stat(trace.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Two routings of new samples at once: each rack gets samples of its own, numbered under the write lock.
+TEST_F(Labdb_Tool, TwoRoutingsOfNewSamplesAtOnceNeverShareALabNumber) {
+    for (int round = 0; round < 3; ++round) {
+        Db = (Folder.Path() / ("race" + std::to_string(round) + ".db")).string();
+        ASSERT_EQ(Labdb({"create", Db}).Status, 0);
+        std::string route = Quote(LABDB_PATH) + " route-rack " + Quote(Db) + " --new 20 --rack ";
+        std::string out = Shell(route + "X & " + route + "Y & wait");
+        std::set<std::string> numbers;
+        size_t racks = 0;
+        for (size_t start = 0; start < out.size();) {
+            size_t end = out.find('\n', start);
+            json line = json::parse(out.substr(start, end - start));
+            ++racks;
+            for (const auto& n : line["samples"])
+                numbers.insert(n.get<std::string>());
+            start = end + 1;
+        }
+        EXPECT_EQ(racks, 2u) << out;
+        EXPECT_EQ(numbers.size(), 40u) << out;
+        Result ids = Labdb(
+            {"query", "--db", Db,
+             "select count(distinct LAB_ID) as n, count(*) as all_rows from labrack.dbo.rack_positions"});
+        EXPECT_EQ(ids.Lines.at(0)["n"], "40");
+        EXPECT_EQ(ids.Lines.at(0)["all_rows"], "40");
+    }
+}
+
+// Random bytes over the pages written last: every write command refuses with a clear message instead of
+// writing into the damaged file, and the station's check at start says so and lets nothing through.
+TEST_F(Labdb_Tool, ADamagedDatabaseIsRefusedBeforeAnyWrite) {
+    ASSERT_EQ(Labdb({"create", Db}).Status, 0);
+    ASSERT_EQ(Labdb({"route-rack", Db, "--rack", "R-1", "--new", "60"}).Status, 0);
+    {
+        std::fstream f(Db, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(0, std::ios::end);
+        std::streamoff size = f.tellg();
+        ASSERT_GT(size, 4 * 4096);
+        std::mt19937 rng(9);
+        f.seekp(size - 3 * 4096);
+        for (int i = 0; i < 3 * 4096; ++i)
+            f.put(static_cast<char>(rng()));
+    }
+    std::string out =
+        Shell(Quote(LABDB_PATH) + " route-rack " + Quote(Db) + " --rack R-2 --new 2; echo status=$?");
+    EXPECT_NE(out.find("damaged"), std::string::npos) << out;
+    EXPECT_EQ(out.find("status=0"), std::string::npos) << out;
+    EXPECT_NE(Labdb({"add-employee", Db, "--emp-num", "7", "--first", "A", "--last", "B"}).Status, 0);
+
+    Globals globals;
+    globals.Connect_String = embedded::Embedded_Connect_String(Db);
+    embedded::Embedded_Backend backend;
+    Recording_Alerts alerts;
+    db::Database database(globals, backend, alerts);
+    auto damage = database.Check_Damage();
+    ASSERT_TRUE(damage.has_value());
+    EXPECT_NE(damage->find("damaged"), std::string::npos);
+    EXPECT_THROW(database.Execute_SQL("exec labrack.dbo.rack_acquisition_upd @rack_id = 1, @emp_num = 1, "
+                                      "@station = 'PC', @action = 'GET'"),
+                 db::Connect_Error);
+
+    Globals sound_globals;
+    sound_globals.Connect_String = embedded::Embedded_Connect_String(Copy_Seeded(Folder.Path()));
+    db::Database sound(sound_globals, backend, alerts);
+    EXPECT_FALSE(sound.Check_Damage().has_value());
+}
+
+// Text that is not UTF-8 (a rack name typed in another code page) is shown with its bad bytes replaced;
+// a write that was saved is never reported as failed.
+TEST_F(Labdb_Tool, TextThatIsNotUtf8IsShownAndItsWriteReportedSaved) {
+    ASSERT_EQ(Labdb({"create", Db}).Status, 0);
+    Result rack = Labdb({"route-rack", Db, "--rack", "R-\xe9", "--new", "3"});
+    ASSERT_EQ(rack.Status, 0);
+    EXPECT_EQ(rack.Lines.at(0)["rack_desc"], "R-\xef\xbf\xbd");
+    Result racks = Labdb({"query", "--db", Db, "select RACK_DESC from labrack.dbo.racks"});
+    EXPECT_EQ(racks.Status, 0);
+    EXPECT_EQ(racks.Lines.size(), 1u);
+    EXPECT_EQ(Labdb({"results", Db}).Status, 0);
+    EXPECT_EQ(Labdb({"bath", Db}).Status, 0);
+}
+
+// A lab database is made whole or not at all, in a folder that exists; a typo'd path makes no folders.
+TEST_F(Labdb_Tool, CreateMakesTheWholeFileSetInAnExistingFolderOnly) {
+    fs::path missing = Folder.Path() / "no" / "such" / "x.db";
+    EXPECT_NE(Labdb({"create", missing.string()}).Status, 0);
+    EXPECT_FALSE(fs::exists(Folder.Path() / "no"));
+    ASSERT_EQ(Labdb({"create", Db}).Status, 0);
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(Folder.Path()))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names,
+              (std::set<std::string>{"lab.db", "lab.hadel.db", "lab.key", "lab.labrack.db", "lab.sop.db"}));
+    EXPECT_EQ(Labdb({"route-rack", Db, "--rack", "R-1", "--new", "2"}).Status, 0);
+    ASSERT_EQ(Labdb({"create", "--replace", Db}).Status, 0);
+    EXPECT_EQ(Labdb({"query", "--db", Db, "select count(*) as n from labrack.dbo.racks"}).Lines.at(0)["n"],
+              "0");
 }

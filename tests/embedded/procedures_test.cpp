@@ -496,3 +496,40 @@ TEST_F(Procedures, ADatabaseReplacedAtTheSamePathIsNotServedFromAnOldConnection)
     embedded::Lab_Admin::Create(Lab_File, true);
     EXPECT_EQ(One("select count(*) from hadel.dbo.employees"), "0");
 }
+
+// The lookup key is in the key file beside the database files (owner only), never inside them; without
+// it a login is refused with an error naming the file, and no new key is made behind anyone's back.
+// An older database that kept its key inside gets it moved out, and its logins still work.
+TEST_F(Procedures, PasswordKeyLivesOnlyInItsOwnFile) {
+    fs::path key_file = Folder.Path() / "lab.key";
+    std::ifstream k(key_file);
+    std::string key;
+    std::getline(k, key);
+    ASSERT_EQ(key.size(), 64u);
+    auto file_bytes = [](const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    for (const char* name : {"lab.db", "lab.hadel.db", "lab.labrack.db", "lab.sop.db"})
+        EXPECT_EQ(file_bytes(Folder.Path() / name).find(key), std::string::npos) << name;
+    EXPECT_EQ(fs::status(key_file).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    fs::rename(key_file, Folder.Path() / "kept.key");
+    db::Exec_Outcome out = Run(Password_Check(Login(101).Password));
+    EXPECT_FALSE(out.Ok);
+    ASSERT_EQ(out.Errors.size(), 1u);
+    EXPECT_NE(out.Errors[0].Description.find(key_file.string()), std::string::npos)
+        << out.Errors[0].Description;
+    embedded::Lab_Admin admin(Lab_File);
+    EXPECT_THROW(admin.Set_Password(101, "55554444"), embedded::Admin_Error);
+    EXPECT_FALSE(fs::exists(key_file));
+
+    // As an older labdb left it: the key inside.
+    ASSERT_TRUE(Run("create table lab.dbo.db_keys (PURPOSE text primary key, KEY text not null)").Ok);
+    ASSERT_TRUE(Run("insert into lab.dbo.db_keys values ('password_lookup', '" + key + "')").Ok);
+    EXPECT_TRUE(embedded::Lab_Admin(Lab_File).Move_Key_Out());
+    EXPECT_EQ(Rows(Password_Check(Login(101).Password)).at(0)["EMP_NUM"], "101");
+    EXPECT_EQ(file_bytes(Lab_File).find(key), std::string::npos);
+    EXPECT_FALSE(embedded::Lab_Admin(Lab_File).Move_Key_Out());
+}

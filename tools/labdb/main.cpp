@@ -27,6 +27,12 @@ using namespace pcs::embedded;
 
 namespace {
 
+// Texts in the database need not be valid UTF-8 (a rack name typed in another code page): bad bytes are
+// shown replaced, and never make a line, or a write already saved, fail.
+std::string Line(const json& j) {
+    return j.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
 json Field_Json(const db::Field& f) {
     return f ? json(*f) : json(nullptr);
 }
@@ -36,7 +42,7 @@ void Print_Rows(const Admin_Rows& rows) {
         json line = json::object();
         for (size_t c = 0; c < rows.Columns.size(); ++c)
             line[rows.Columns[c]] = Field_Json(r[c]);
-        std::cout << line.dump() << "\n";
+        std::cout << Line(line);
     }
 }
 
@@ -88,7 +94,7 @@ private:
 // Alerts of the database layer (warnings of a statement that ran) go to standard error.
 class Stderr_Alerts : public Alert_Port {
 public:
-    void Alert(const std::string& text) override { std::cerr << json{{"alert", text}}.dump() << "\n"; }
+    void Alert(const std::string& text) override { std::cerr << Line(json{{"alert", text}}); }
     int Ask_Yes_No(const std::string&, bool, int) override { return Answer_Closed; }
 };
 
@@ -115,22 +121,21 @@ int Run_Query(const std::string& connect, const std::string& statement) {
             json line = json::object();
             for (const auto& c : cols)
                 line[c] = Field_Json(rs.Value(c));
-            std::cout << line.dump() << "\n";
+            std::cout << Line(line);
             rs.Move_Next();
         }
         rs.Close();
     }
     if (!log.Ok) {
         for (const auto& e : log.Errors)
-            std::cout << Error_Json(e).dump() << "\n";
+            std::cout << Line(Error_Json(e));
         if (log.Errors.empty())
-            std::cout << json{{"error", {{"number", 0}, {"description", "the statement failed"}}}}.dump()
-                      << "\n";
+            std::cout << Line(json{{"error", {{"number", 0}, {"description", "the statement failed"}}}});
         return 1;
     }
     // Warnings of a statement that ran: shown as records too, without failing it.
     for (const auto& e : log.Errors)
-        if (e.Number != 0) std::cout << json{{"warning", Error_Json(e)["error"]}}.dump() << "\n";
+        if (e.Number != 0) std::cout << Line(json{{"warning", Error_Json(e)["error"]}});
     return 0;
 }
 
@@ -144,8 +149,9 @@ int Labdb_Main(int argc, char** argv) {
 
     std::string db_path;
     bool replace = false;
-    auto* create = app.add_subcommand("create", "Create an empty lab database (four files: lab.db, "
-                                                "lab.labrack.db, lab.sop.db, lab.hadel.db)");
+    auto* create = app.add_subcommand("create", "Create an empty lab database (four database files: lab.db, "
+                                                "lab.labrack.db, lab.sop.db, lab.hadel.db; and its key "
+                                                "file lab.key) in an existing folder");
     create->add_option("database", db_path, "Lab database file, e.g. lab.db")->required();
     create->add_flag("--replace", replace, "Delete an existing database of that name first");
 
@@ -205,6 +211,10 @@ int Labdb_Main(int argc, char** argv) {
     route->add_option("--component", rack.Component_Code, "Component code of new samples");
     route->add_option("--lab-code", rack.Lab_Code, "Laboratory code")->capture_default_str();
 
+    auto* migrate = app.add_subcommand(
+        "migrate", "Bring an older lab database up to date (its password key moves into the key file)");
+    migrate->add_option("database", db_path, "Lab database file")->required();
+
     std::string release_desc;
     auto* release = app.add_subcommand("release-rack", "Free a rack a station left held");
     release->add_option("database", db_path, "Lab database file")->required();
@@ -251,11 +261,12 @@ int Labdb_Main(int argc, char** argv) {
             std::cerr
                 << "demo data seeded; the passwords below are shown this once and stored only as hashes\n";
             for (const auto& l : logins)
-                std::cout << json{{"emp_num", l.Emp_Num},     {"name", l.Full_Name},
-                                  {"station", l.Station},     {"admin", l.Is_Admin},
-                                  {"dismissed", l.Dismissed}, {"password", l.Password}}
-                                 .dump()
-                          << "\n";
+                std::cout << Line(json{{"emp_num", l.Emp_Num},
+                                       {"name", l.Full_Name},
+                                       {"station", l.Station},
+                                       {"admin", l.Is_Admin},
+                                       {"dismissed", l.Dismissed},
+                                       {"password", l.Password}});
         } else if (*add_emp || *set_pw) {
             Lab_Admin admin(db_path);
             long long who = *add_emp ? emp.Emp_Num : pw_emp;
@@ -275,21 +286,21 @@ int Labdb_Main(int argc, char** argv) {
             Changed = true;
             json line = {{"emp_num", who}};
             if (made) line["password"] = *password;
-            std::cout << line.dump() << "\n";
+            std::cout << Line(line);
         } else if (*route) {
             Lab_Admin admin(db_path);
             rack.Lab_Numbers = samples;
-            if (new_samples > 0) {
-                auto fresh = admin.New_Lab_Numbers(rack.Lab_Code, new_samples);
-                rack.Lab_Numbers.insert(rack.Lab_Numbers.end(), fresh.begin(), fresh.end());
-            }
-            long long id = admin.Route_Rack(rack);
+            rack.New_Samples = new_samples;
+            Routed_Rack routed = admin.Route_Rack(rack);
             Changed = true;
-            std::cout << json{{"rack_id", id},
-                              {"rack_desc", Trim(rack.Rack_Desc)},
-                              {"samples", rack.Lab_Numbers}}
-                             .dump()
-                      << "\n";
+            std::cout << Line(json{{"rack_id", routed.Rack_Id},
+                                   {"rack_desc", Trim(rack.Rack_Desc)},
+                                   {"samples", routed.Lab_Numbers}});
+        } else if (*migrate) {
+            Lab_Admin admin(db_path);
+            Changed = admin.Move_Key_Out();
+            std::cerr << (Changed ? "the password key was moved out of the database into its key file\n"
+                                  : "nothing to migrate\n");
         } else if (*release) {
             Lab_Admin admin(db_path);
             Changed = admin.Release_Rack(release_desc);
@@ -313,7 +324,7 @@ int Labdb_Main(int argc, char** argv) {
     } catch (const db::Connect_Error& e) {
         std::cerr << "labdb: cannot connect: " << e.what() << "\n";
         for (const auto& r : e.Records())
-            std::cout << Error_Json(r).dump() << "\n";
+            std::cout << Line(Error_Json(r));
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "labdb: " << e.what() << "\n";

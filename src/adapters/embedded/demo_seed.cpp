@@ -53,6 +53,7 @@ Counts Counts_For(int iso2, int iso5, int iso15, double volume, std::mt19937& rn
 } // namespace
 
 std::vector<Demo_Login> Lab_Admin::Seed_Demo(const Seed_Options& o) {
+    Refuse_Damage();
     if (!db_->Query("SELECT 1 FROM hadel.employees LIMIT 1").Rows.empty() ||
         !db_->Query("SELECT 1 FROM labrack.racks LIMIT 1").Rows.empty())
         throw Admin_Error("the database holds data already: seed a new one (labdb create --replace)");

@@ -205,6 +205,21 @@ private:
     int command_timeout_s_;
 };
 
+// A file set that another process held locked while it opened: every statement answers the timeout, so
+// the station retries it as it retries a statement that waited too long for a lock.
+class Locked_Connection final : public db::Db_Connection {
+public:
+    explicit Locked_Connection(const Sqlite_Error& e) : record_(Record_For(e)) {}
+    db::Exec_Outcome Execute(const std::string&) override {
+        db::Exec_Outcome out;
+        out.Errors.push_back(record_);
+        return out;
+    }
+
+private:
+    db::Error_Record record_;
+};
+
 } // namespace
 
 bool Is_Embedded_Connect_String(std::string_view cs) {
@@ -260,6 +275,25 @@ std::unique_ptr<db::Db_Connection> Embedded_Backend::Connect(const std::string& 
     }
 }
 
+std::optional<std::string> Embedded_Backend::Check_Damage(const std::string& connect_string) {
+    try {
+        fs::path path = Embedded_Path(connect_string);
+        std::unique_ptr<Sqlite_Db> db;
+        try {
+            db = std::make_unique<Sqlite_Db>(path, lock_wait_ms_.value_or(20000));
+        } catch (const db::Connect_Error& e) {
+            // A header too damaged to open is damage too, not a missing database.
+            for (const auto& r : e.Records())
+                if ((r.Native_Error & 0xff) == SQLITE_CORRUPT || (r.Native_Error & 0xff) == SQLITE_NOTADB)
+                    return std::string(e.what());
+            throw;
+        }
+        return db->Damage();
+    } catch (const db::Connect_Error& e) {
+        throw db::Without_Secrets(e, connect_string);
+    }
+}
+
 std::unique_ptr<db::Db_Connection> Embedded_Backend::Open(const std::string& connect_string,
                                                           const db::Connect_Options& options) {
     fs::path path = Embedded_Path(connect_string);
@@ -285,7 +319,12 @@ std::unique_ptr<db::Db_Connection> Embedded_Backend::Open(const std::string& con
         }
     }
     Pooled p;
-    p.Db = std::make_unique<Sqlite_Db>(path, timeout_ms);
+    try {
+        p.Db = std::make_unique<Sqlite_Db>(path, timeout_ms);
+    } catch (const Sqlite_Error& e) {
+        if (!e.Is_Busy()) throw;
+        return std::make_unique<Locked_Connection>(e);
+    }
     p.Identity = Identity_Of(path).value_or(File_Identity{});
     return std::make_unique<Embedded_Connection>(std::move(p), key, pool_, options.Command_Timeout_S);
 }

@@ -9,6 +9,12 @@
 
 #include <sodium.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace pcs::embedded {
 
 namespace fs = std::filesystem;
@@ -24,10 +30,11 @@ Admin_Rows Rows_Of(Table t) {
 } // namespace
 
 std::string Lookup_Key(Sqlite_Db& db) {
-    Table key = db.Query("SELECT KEY FROM main.db_keys WHERE PURPOSE = 'password_lookup'");
-    if (key.Rows.empty() || !key.Rows[0][0])
-        throw Admin_Error("the password lookup key of the lab database is missing");
-    return *key.Rows[0][0];
+    try {
+        return Read_Key_File(db.Files().Key);
+    } catch (const Key_File_Error& e) {
+        throw Admin_Error(e.what());
+    }
 }
 
 void Store_Password(Sqlite_Db& db, long long emp, const std::string& lab_code, const std::string& password) {
@@ -50,25 +57,81 @@ std::string Lab_Number_Text(long long n) {
     return std::string(s.size() < 8 ? 8 - s.size() : 0, '0') + s;
 }
 
+namespace {
+
+// The journals SQLite may leave beside a database file (after a crash they hold the undo of an
+// unfinished write, "-mj..." the tie between the files of one).
+std::vector<fs::path> Journals_Of(const fs::path& file) {
+    std::vector<fs::path> out;
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        out.emplace_back(file.string() + suffix);
+    std::error_code ec;
+    std::string prefix = file.filename().string() + "-mj";
+    for (const auto& entry :
+         fs::directory_iterator(file.parent_path().empty() ? "." : file.parent_path(), ec))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) out.push_back(entry.path());
+    return out;
+}
+
+// Moves a finished file into place; without replace, never over a file that appeared meanwhile.
+void Move_Into_Place(const fs::path& from, const fs::path& to, bool replace) {
+    int rc = replace ? std::rename(from.c_str(), to.c_str())
+                     : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (rc != 0)
+        throw Admin_Error("cannot move the new " + to.filename().string() +
+                          " into place: " + std::strerror(errno));
+}
+
+} // namespace
+
 void Lab_Admin::Create(const fs::path& lab_file, bool replace) {
+    // A typo'd path must not make folders (at the file system's root, even): the folder must exist.
+    fs::path folder = lab_file.parent_path().empty() ? fs::path(".") : lab_file.parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        throw Admin_Error("the folder " + folder.string() + " does not exist (labdb makes no folders)");
     File_Set files = File_Set::For(lab_file);
-    std::vector<fs::path> all = {files.Lab, files.Labrack, files.Sop, files.Hadel};
-    for (const fs::path& p : all) {
-        std::error_code ec;
-        if (fs::exists(p, ec)) {
-            if (!replace) throw Admin_Error(p.string() + " exists already (use --replace to start afresh)");
-            fs::remove(p, ec);
-            fs::remove(fs::path(p.string() + "-journal"), ec);
-            fs::remove(fs::path(p.string() + "-wal"), ec);
-            fs::remove(fs::path(p.string() + "-shm"), ec);
+    std::vector<fs::path> targets = files.Database_Files();
+    targets.insert(targets.begin(), files.Key);
+    if (!replace)
+        for (const fs::path& p : targets)
+            if (fs::exists(fs::symlink_status(p, ec)))
+                throw Admin_Error(p.string() + " exists already (use --replace to start afresh)");
+
+    // Built aside in a folder of its own beside the target (one file system, so the moves are renames).
+    fs::path aside = folder / ("." + lab_file.filename().string() + ".new-" + std::to_string(::getpid()));
+    fs::remove_all(aside, ec);
+    if (!fs::create_directory(aside, ec))
+        throw Admin_Error("cannot create " + aside.string() + ": " + ec.message());
+    struct Remove_Aside {
+        fs::path Path;
+        ~Remove_Aside() {
+            std::error_code ignored;
+            fs::remove_all(Path, ignored);
         }
+    } cleanup{aside};
+    File_Set built = File_Set::For(aside / lab_file.filename());
+    {
+        Sqlite_Db db(built.Lab, Busy_Timeout_Ms, true);
+        Create_Schema(db);
     }
-    if (lab_file.has_parent_path()) {
-        std::error_code ec;
-        fs::create_directories(lab_file.parent_path(), ec);
+    try {
+        Write_Key_File(built.Key, New_Lookup_Key());
+    } catch (const Key_File_Error& e) {
+        throw Admin_Error(e.what());
     }
-    Sqlite_Db db(lab_file, Busy_Timeout_Ms, true);
-    Create_Schema(db);
+
+    if (replace)
+        for (const fs::path& p : targets) {
+            // A journal left of the old database would be played into the new one.
+            for (const fs::path& j : Journals_Of(p))
+                fs::remove(j, ec);
+            fs::remove(p, ec);
+        }
+    std::vector<fs::path> from = built.Database_Files();
+    from.insert(from.begin(), built.Key);
+    for (size_t i = 0; i < from.size(); ++i)
+        Move_Into_Place(from[i], targets[i], replace);
 }
 
 Lab_Admin::Lab_Admin(const fs::path& lab_file)
@@ -76,11 +139,19 @@ Lab_Admin::Lab_Admin(const fs::path& lab_file)
 
 Lab_Admin::~Lab_Admin() = default;
 
+void Lab_Admin::Refuse_Damage() {
+    if (auto damage = db_->Damage())
+        throw Admin_Error("the lab database " + db_->Files().Lab.string() +
+                          " is damaged, so nothing was written: " + *damage +
+                          " (restore it from a copy; the journals beside it belong to it)");
+}
+
 void Lab_Admin::Add_Employee(const Employee_Spec& e, const std::string& password) {
     if (e.Emp_Num <= 0 || e.Emp_Num > 32767)
         throw Admin_Error("the employee number must be 1 to 32767 (the station holds it in 16 bits)");
     if (Trim(e.First_Name).empty() || Trim(e.Last_Name).empty())
         throw Admin_Error("first and last name are required");
+    Refuse_Damage();
     Transaction tx(*db_, true);
     if (!db_->Query("SELECT 1 FROM hadel.employees WHERE EMP_NUM = ?1", {e.Emp_Num}).Rows.empty())
         throw Admin_Error("employee " + std::to_string(e.Emp_Num) + " exists already");
@@ -95,6 +166,7 @@ void Lab_Admin::Add_Employee(const Employee_Spec& e, const std::string& password
 }
 
 void Lab_Admin::Set_Password(long long emp_num, const std::string& password) {
+    Refuse_Damage();
     Transaction tx(*db_, true);
     Table t = db_->Query("SELECT LAB_CODE FROM hadel.employees WHERE EMP_NUM = ?1", {emp_num});
     if (t.Rows.empty()) throw Admin_Error("no employee " + std::to_string(emp_num));
@@ -126,25 +198,33 @@ std::vector<std::string> Lab_Admin::New_Lab_Numbers(const std::string& lab_code,
     return out;
 }
 
-long long Lab_Admin::Route_Rack(const Rack_Spec& r) {
+Routed_Rack Lab_Admin::Route_Rack(const Rack_Spec& r) {
     std::string desc = Trim(r.Rack_Desc);
     if (desc.empty()) throw Admin_Error("a rack needs a name");
-    if (r.Lab_Numbers.empty()) throw Admin_Error("a rack needs at least one sample");
+    if (r.Lab_Numbers.empty() && r.New_Samples <= 0) throw Admin_Error("a rack needs at least one sample");
     if (db_->Query("SELECT 1 FROM main.test_groups WHERE TEST_GROUP = ?1", {r.Test_Group}).Rows.empty())
         throw Admin_Error("unknown test group " + r.Test_Group);
     std::string priority = UCase(Trim(r.Priority));
     if (priority != "NORMAL" && priority != "RUSH" && priority != "URGENT" && priority != "CRITICAL")
         throw Admin_Error("the priority must be NORMAL, RUSH, URGENT or CRITICAL");
+    Refuse_Damage();
     Transaction tx(*db_, true);
     if (!db_->Query("SELECT 1 FROM labrack.racks WHERE RACK_DESC = ?1", {desc}).Rows.empty())
         throw Admin_Error("rack " + desc + " exists already");
+    // Numbered under the write lock: another routing waits for this one and numbers after it.
+    Routed_Rack routed;
+    routed.Lab_Numbers = r.Lab_Numbers;
+    if (r.New_Samples > 0)
+        for (std::string& n : New_Lab_Numbers(r.Lab_Code, r.New_Samples))
+            routed.Lab_Numbers.push_back(std::move(n));
     std::string now = Now_Text();
     db_->Exec(
         "INSERT INTO labrack.racks (RACK_DESC, LAB_CODE, TEST_GROUP, DATE_CREATED) VALUES (?1, ?2, ?3, ?4)",
         {desc, r.Lab_Code, r.Test_Group, now});
     long long rack_id = db_->Last_Insert_Id();
+    routed.Rack_Id = rack_id;
     long long position = 0;
-    for (const std::string& raw : r.Lab_Numbers) {
+    for (const std::string& raw : routed.Lab_Numbers) {
         ++position;
         std::string number = Trim(raw);
         if (number.empty()) continue; // an empty slot
@@ -189,7 +269,7 @@ long long Lab_Admin::Route_Rack(const Rack_Spec& r) {
                   {rack_id, position, lab_id});
     }
     tx.Commit();
-    return rack_id;
+    return routed;
 }
 
 Admin_Rows Lab_Admin::Results(const std::optional<std::string>& lab_number, int limit) {
@@ -216,12 +296,44 @@ Admin_Rows Lab_Admin::Bath(const std::optional<std::string>& instrument) {
 }
 
 bool Lab_Admin::Release_Rack(const std::string& rack_desc) {
+    Refuse_Damage();
     Transaction tx(*db_, true);
     int n = db_->Exec("UPDATE labrack.racks SET CURR_USER = NULL, CURR_STATION = NULL, DATE_ACQUIRED = NULL "
                       "WHERE RACK_DESC = ?1",
                       {Trim(rack_desc)});
     tx.Commit();
     return n > 0;
+}
+
+bool Lab_Admin::Move_Key_Out() {
+    if (db_->Query("SELECT 1 FROM main.sqlite_master WHERE name = 'db_keys'").Rows.empty()) return false;
+    Refuse_Damage();
+    Table key = db_->Query("SELECT KEY FROM main.db_keys WHERE PURPOSE = 'password_lookup'");
+    if (key.Rows.empty() || !key.Rows[0][0])
+        throw Admin_Error("the lab database holds no password key to move");
+    std::error_code ec;
+    if (fs::exists(db_->Files().Key, ec)) {
+        // Both: the file must hold the same key, or the database's own would be lost.
+        if (Lookup_Key(*db_) != *key.Rows[0][0])
+            throw Admin_Error(db_->Files().Key.string() + " holds another key than the lab database");
+    } else {
+        try {
+            Write_Key_File(db_->Files().Key, *key.Rows[0][0]);
+        } catch (const Key_File_Error& e) {
+            throw Admin_Error(e.what());
+        }
+    }
+    // Wiped, not only unlinked: freed pages keep their bytes otherwise.
+    db_->Exec_Script("PRAGMA main.secure_delete = ON");
+    {
+        Transaction tx(*db_, true);
+        db_->Exec("DROP TABLE main.db_keys");
+        db_->Exec("UPDATE main.db_info SET VALUE = ?1 WHERE NAME = 'schema_version'",
+                  {std::string(Schema_Version)});
+        tx.Commit();
+    }
+    db_->Exec_Script("VACUUM main");
+    return true;
 }
 
 void Lab_Admin::Build_Benchmark_Data(int racks, int positions_per_rack) {

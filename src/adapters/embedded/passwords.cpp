@@ -4,7 +4,11 @@
 
 #include <sodium.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <unistd.h>
 #include <vector>
 
 namespace pcs::embedded {
@@ -30,6 +34,46 @@ std::string New_Lookup_Key() {
     unsigned char key[crypto_generichash_KEYBYTES];
     randombytes_buf(key, sizeof key);
     return To_Hex(key, sizeof key);
+}
+
+void Write_Key_File(const std::filesystem::path& key_file, const std::string& key_hex) {
+    int fd = ::open(key_file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw Key_File_Error("Cannot create the password key file " + key_file.string() + ": " +
+                             std::strerror(errno));
+    std::string text = key_hex + "\n";
+    bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;
+    int e = errno;
+    ::close(fd);
+    if (!ok)
+        throw Key_File_Error("Cannot write the password key file " + key_file.string() + ": " +
+                             std::strerror(e));
+}
+
+std::string Read_Key_File(const std::filesystem::path& key_file) {
+    int fd = ::open(key_file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        int e = errno;
+        if (e == ENOENT)
+            throw Key_File_Error("The password key file " + key_file.string() +
+                                 " is missing: it was made with the lab database and belongs beside it (an "
+                                 "older lab database keeps its key inside: labdb migrate moves it out)");
+        throw Key_File_Error("The password key file " + key_file.string() +
+                             " cannot be read: " + std::strerror(e));
+    }
+    char buf[256];
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    ::close(fd);
+    std::string key = Trim(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0));
+    while (!key.empty() && (key.back() == '\n' || key.back() == '\r'))
+        key.pop_back();
+    unsigned char bin[crypto_generichash_KEYBYTES_MAX];
+    size_t len = 0;
+    if (sodium_hex2bin(bin, sizeof bin, key.data(), key.size(), nullptr, &len, nullptr) != 0 ||
+        len < crypto_generichash_KEYBYTES_MIN)
+        throw Key_File_Error("The password key file " + key_file.string() + " holds no key");
+    sodium_memzero(bin, sizeof bin);
+    return key;
 }
 
 std::string Lookup_Hash(std::string_view key_hex, std::string_view lab_code, std::string_view password) {

@@ -20,10 +20,13 @@ Procedure Validate_Password() {
         std::string password = RTrim(a.Get("userpassword").value_or(""));
         std::string lab_code = a.Required_Text("labcode");
         if (password.empty()) return Proc_Result::Of(No_Rows(cols));
-        Table key = db.Query("SELECT KEY FROM main.db_keys WHERE PURPOSE = 'password_lookup'");
-        if (key.Rows.empty() || !key.Rows[0][0])
-            throw Proc_Error("The password lookup key of the lab database is missing.");
-        std::string lookup = Lookup_Hash(*key.Rows[0][0], lab_code, password);
+        std::string key;
+        try {
+            key = Read_Key_File(db.Files().Key);
+        } catch (const Key_File_Error& e) {
+            throw Proc_Error(std::string(e.what()) + ".");
+        }
+        std::string lookup = Lookup_Hash(key, lab_code, password);
         Table found =
             db.Query("SELECT p.PWHASH, e.EMP_NUM, e.FIRSTNAME, e.LASTNAME, e.ISADMIN, e.FUNC_GROUP, "
                      "e.JOB_DESC, e.STATION, e.LAB_CODE, e.DISMISSED "

@@ -1,6 +1,5 @@
 #include "schema.h"
 
-#include "passwords.h"
 #include "sqlite_db.h"
 
 namespace pcs::embedded {
@@ -12,10 +11,6 @@ const char* const Schema_Sql = R"sql(
 CREATE TABLE main.db_info (
     NAME  TEXT PRIMARY KEY,
     VALUE TEXT);
-
-CREATE TABLE main.db_keys (
-    PURPOSE TEXT PRIMARY KEY,
-    KEY     TEXT NOT NULL);
 
 CREATE TABLE main.test_groups (
     TEST_GROUP   TEXT PRIMARY KEY COLLATE NOCASE,
@@ -214,7 +209,6 @@ void Create_Schema(Sqlite_Db& db) {
     db.Exec_Script(Schema_Sql);
     db.Exec("INSERT INTO main.db_info (NAME, VALUE) VALUES ('schema_version', ?1), ('created', ?2)",
             {std::string(Schema_Version), Now_Text()});
-    db.Exec("INSERT INTO main.db_keys (PURPOSE, KEY) VALUES ('password_lookup', ?1)", {New_Lookup_Key()});
     tx.Commit();
 }
 

@@ -7,9 +7,10 @@ namespace pcs::embedded {
 
 class Sqlite_Db;
 
-inline constexpr const char* Schema_Version = "1";
+// 2: the password lookup key moved out of the database files into the key file beside them.
+inline constexpr const char* Schema_Version = "2";
 
-// Creates every table, view and index (in one transaction) and the password lookup key.
+// Creates every table, view and index (in one transaction). The password lookup key is the key file's.
 void Create_Schema(Sqlite_Db& db);
 
 } // namespace pcs::embedded

@@ -485,18 +485,33 @@ std::optional<std::string> Schema_Of(std::string_view database) {
     return std::nullopt;
 }
 
+// One statement per text, and none of the commands that reach other files or change how the file set
+// is kept (ATTACH, DETACH, VACUUM INTO, PRAGMA), wherever they stand in it.
+void Refuse_Outside_Commands(const std::vector<Token>& toks) {
+    for (size_t i = 0; i < toks.size(); ++i) {
+        if (toks[i].Kind == Token_Kind::Word) {
+            std::string upper = UCase(toks[i].Text);
+            if (upper == "ATTACH" || upper == "DETACH" || upper == "VACUUM" || upper == "PRAGMA")
+                throw Dialect_Error(262, "42000",
+                                    upper + " is not allowed: the lab databases are attached when the "
+                                            "connection opens and kept by labdb.");
+        } else if (Is_Punct(toks, i, ';') && Next_Sig(toks, i + 1) < toks.size()) {
+            throw Dialect_Error(102, "42000",
+                                "Incorrect syntax near ';': the embedded lab database answers one "
+                                "statement per text.");
+        }
+    }
+}
+
 Parsed_Statement Parse_Statement(std::string_view sql) {
     std::vector<Token> toks = Tokenize(sql);
     size_t first = Next_Sig(toks, 0);
     if (first >= toks.size()) throw Dialect_Error(102, "42000", "The statement is empty.");
+    Refuse_Outside_Commands(toks);
     const Token& t = toks[first];
     if (t.Kind == Token_Kind::Word) {
         std::string upper = UCase(t.Text);
         if (upper == "EXEC" || upper == "EXECUTE") return Parse_Call(toks, Next_Sig(toks, first + 1));
-        if (upper == "ATTACH" || upper == "DETACH")
-            throw Dialect_Error(
-                262, "42000",
-                upper + " is not allowed: the lab databases are attached when the connection opens.");
         if (Is_Statement_Keyword(upper)) return Plain_Statement{Rewrite(toks)};
         return Parse_Call(toks, first);
     }

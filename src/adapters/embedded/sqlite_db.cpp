@@ -102,6 +102,7 @@ File_Set File_Set::For(const fs::path& lab_file) {
     f.Labrack = With_Schema(lab_file, "labrack");
     f.Sop = With_Schema(lab_file, "sop");
     f.Hadel = With_Schema(lab_file, "hadel");
+    f.Key = fs::path(lab_file).replace_extension(".key");
     return f;
 }
 
@@ -109,8 +110,9 @@ std::vector<std::pair<std::string, fs::path>> File_Set::Attached() const {
     return {{"labrack", Labrack}, {"sop", Sop}, {"hadel", Hadel}};
 }
 
-Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create) {
-    File_Set files = File_Set::For(lab_file);
+Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
+    : files_(File_Set::For(lab_file)) {
+    const File_Set& files = files_;
     if (!create) {
         for (const fs::path& p : {files.Lab, files.Labrack, files.Sop, files.Hadel}) {
             std::error_code ec;
@@ -130,6 +132,9 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
         int code = db_ ? sqlite3_extended_errcode(db_) : rc;
         if (db_) sqlite3_close_v2(db_);
         db_ = nullptr;
+        // Another process's lock outlasting the wait is a timeout, as for any statement, not a lost database.
+        if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+            throw Sqlite_Error(code & 0xff, code, "locked by another process while the connection opened");
         throw db::Connect_Error(message, {{-2147467259, message, "08001", code}});
     };
     if (rc != SQLITE_OK) refuse("Cannot open the embedded lab database " + files.Lab.string());
@@ -166,6 +171,30 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
 Sqlite_Db::~Sqlite_Db() {
     cache_.clear();
     if (db_) sqlite3_close_v2(db_);
+}
+
+std::optional<std::string> Sqlite_Db::Damage() {
+    // integrity_check rather than quick_check: it also finds an index that no longer matches its table,
+    // the way a UNIQUE lab number ends up twice.
+    std::string found;
+    for (const auto& [schema, path] :
+         std::vector<std::pair<std::string, fs::path>>{{"main", files_.Lab},
+                                                       {"labrack", files_.Labrack},
+                                                       {"sop", files_.Sop},
+                                                       {"hadel", files_.Hadel}}) {
+        try {
+            Table t = Query("PRAGMA " + schema + ".integrity_check(3)");
+            if (t.Rows.size() == 1 && t.Rows[0][0] == std::optional<std::string>("ok")) continue;
+            found += (found.empty() ? "" : "; ") + path.filename().string() + ":";
+            for (const auto& r : t.Rows)
+                found += " " + r[0].value_or("");
+        } catch (const Sqlite_Error& e) {
+            if (e.Is_Busy() || e.Code() == SQLITE_INTERRUPT) throw; // in use, not damaged
+            found += (found.empty() ? "" : "; ") + path.filename().string() + ": " + e.what();
+        }
+    }
+    if (found.empty()) return std::nullopt;
+    return found;
 }
 
 void Sqlite_Db::Set_Busy_Timeout(int ms) {
@@ -316,26 +345,46 @@ bool Sqlite_Db::In_Transaction() const {
     return sqlite3_get_autocommit(db_) == 0;
 }
 
+namespace {
+
+// A statement text from outside may not reach other files or change how the file set is kept, whatever
+// the dialect let through.
+int Refuse_Outside_Files(void*, int action, const char*, const char*, const char*, const char*) {
+    return action == SQLITE_ATTACH || action == SQLITE_DETACH || action == SQLITE_PRAGMA ? SQLITE_DENY
+                                                                                         : SQLITE_OK;
+}
+
+} // namespace
+
 bool Sqlite_Db::Run_Text(const std::string& sql, Table& out) {
-    const char* rest = sql.c_str();
-    bool has_rows = false;
-    // A text may hold several statements; the first that gives columns is the answer.
-    while (rest && *rest) {
-        const char* tail = nullptr;
-        Statement_Handle st = Prepare(rest, &tail);
-        rest = tail;
-        if (!st) continue; // blanks or a comment
-        if (sqlite3_column_count(st.get()) > 0 && !has_rows) {
-            out = Read_All(st.get());
-            has_rows = true;
-        } else {
-            int rc;
-            while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            }
-            if (rc != SQLITE_DONE) Fail(rc);
-        }
+    // One statement per text: the first is the answer, and anything after it but blanks is refused.
+    const char* tail = nullptr;
+    sqlite3_set_authorizer(db_, Refuse_Outside_Files, nullptr);
+    Statement_Handle st;
+    try {
+        st = Prepare(sql.c_str(), &tail);
+    } catch (...) {
+        sqlite3_set_authorizer(db_, nullptr, nullptr);
+        throw;
     }
-    return has_rows;
+    sqlite3_set_authorizer(db_, nullptr, nullptr);
+    if (!st) throw Sqlite_Error(SQLITE_MISUSE, SQLITE_MISUSE, "the statement is empty");
+    if (tail && *tail) {
+        sqlite3_stmt* raw = nullptr;
+        int rc = sqlite3_prepare_v2(db_, tail, -1, &raw, nullptr);
+        Statement_Handle next(raw);
+        if (rc != SQLITE_OK || next)
+            throw Sqlite_Error(SQLITE_MISUSE, SQLITE_MISUSE, "only one statement per text is answered");
+    }
+    if (sqlite3_column_count(st.get()) > 0) {
+        out = Read_All(st.get());
+        return true;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) Fail(rc);
+    return false;
 }
 
 Transaction::Transaction(Sqlite_Db& db, bool immediate) : db_(db) {

@@ -52,23 +52,33 @@ struct Table {
 };
 
 // The files of one lab database: the main file (schema "lab") and one file per attached schema.
+// Beside them, the key of the employees' password lookup ("lab.key"), kept out of the database files so
+// that a copy of those alone gives no quick way to the passwords.
 struct File_Set {
     std::filesystem::path Lab;
     std::filesystem::path Labrack, Sop, Hadel;
+    std::filesystem::path Key;
     static File_Set For(const std::filesystem::path& lab_file);
     std::vector<std::pair<std::string, std::filesystem::path>> Attached() const;
+    // The database files, the main one last.
+    std::vector<std::filesystem::path> Database_Files() const { return {Labrack, Sop, Hadel, Lab}; }
 };
 
 class Sqlite_Db {
 public:
     // Opens an existing file set (create = false) or creates the files (create = true). Throws
-    // db::Connect_Error when a file is missing or cannot be opened.
+    // db::Connect_Error when a file is missing or cannot be opened, a busy Sqlite_Error when another
+    // process's lock outlasts the busy timeout.
     Sqlite_Db(const std::filesystem::path& lab_file, int busy_timeout_ms, bool create = false);
     ~Sqlite_Db();
     Sqlite_Db(const Sqlite_Db&) = delete;
     Sqlite_Db& operator=(const Sqlite_Db&) = delete;
 
     sqlite3* Handle() const noexcept { return db_; }
+    const File_Set& Files() const noexcept { return files_; }
+    // What an integrity check finds wrong in any of the database files, in a few words; nullopt when
+    // they are sound.
+    std::optional<std::string> Damage();
     void Set_Busy_Timeout(int ms);
     // Statements still running at the deadline are interrupted (SQLITE_INTERRUPT): the command
     // timeout, so that a runaway statement fails as a timeout instead of hanging the station.
@@ -103,6 +113,7 @@ private:
     Table Read_All(sqlite3_stmt* st);
     [[noreturn]] void Fail(int rc) const;
 
+    File_Set files_;
     sqlite3* db_ = nullptr;
     std::map<std::string, Statement_Handle> cache_;
     Deadline deadline_;

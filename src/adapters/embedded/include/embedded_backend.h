@@ -43,6 +43,8 @@ public:
     // Connections closed by their user are kept for the next call, as an ODBC driver manager pools them.
     std::unique_ptr<db::Db_Connection> Connect(const std::string& connect_string,
                                                const db::Connect_Options& options) override;
+    // An integrity check of the whole file set (it reads every page: once at start, not per statement).
+    std::optional<std::string> Check_Damage(const std::string& connect_string) override;
 
     // How long a statement waits for another process's lock before it fails with the timeout number
     // (and is retried by the database layer). By default the command timeout.

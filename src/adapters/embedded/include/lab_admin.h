@@ -41,6 +41,14 @@ struct Rack_Spec {
     std::vector<std::string> Lab_Numbers;
     std::string Priority = "NORMAL"; // for samples received by the routing
     std::string Component_Code;      // for samples received by the routing
+    // New samples received onto the positions after Lab_Numbers, numbered inside the routing's own
+    // transaction, so that two routings at once never take the same numbers.
+    int New_Samples = 0;
+};
+
+struct Routed_Rack {
+    long long Rack_Id = 0;
+    std::vector<std::string> Lab_Numbers; // positions 1, 2, ... ("" for an empty slot)
 };
 
 struct Demo_Login {
@@ -65,7 +73,9 @@ struct Admin_Rows {
 
 class Lab_Admin {
 public:
-    // Creates an empty lab database (the four files). Refuses an existing one unless replace is set.
+    // Creates an empty lab database: the four database files and the key file, built aside and moved in
+    // with the main file last, so a failure or a crash leaves no half-made database under its name.
+    // Refuses an existing one unless replace is set, and a folder that does not exist.
     static void Create(const std::filesystem::path& lab_file, bool replace = false);
 
     // Opens an existing lab database; throws db::Connect_Error when it cannot.
@@ -85,9 +95,10 @@ public:
     // Fills an empty database with a demonstration lab; returns the employees with their passwords.
     std::vector<Demo_Login> Seed_Demo(const Seed_Options& options);
 
-    // Routes a rack to a test group; returns the rack id.
-    long long Route_Rack(const Rack_Spec& rack);
-    // Lab numbers not yet used in the lab, in order.
+    // Routes a rack to a test group, receiving its new samples.
+    Routed_Rack Route_Rack(const Rack_Spec& rack);
+    // Lab numbers not yet used in the lab, in order. Another process may take them before they are
+    // routed: Rack_Spec::New_Samples numbers them safely.
     std::vector<std::string> New_Lab_Numbers(const std::string& lab_code, int count);
 
     // Particle-count results, newest first (all, or one sample's).
@@ -97,11 +108,18 @@ public:
     // Frees a rack a station left held (for example after a crash).
     bool Release_Rack(const std::string& rack_desc);
 
+    // Moves the password lookup key of an older lab database (kept inside it) into the key file and
+    // wipes it from the database file. False when there was none to move.
+    bool Move_Key_Out();
+
     // Bulk data for measurements: racks of positions, each with a READY particle-count test. One
     // transaction.
     void Build_Benchmark_Data(int racks, int positions_per_rack);
 
 private:
+    // Every write first checks the files: writing into a damaged one spreads the damage.
+    void Refuse_Damage();
+
     std::unique_ptr<Sqlite_Db> db_;
 };
 
