@@ -72,12 +72,6 @@ public:
     // Opens a connection; throws Connect_Error when it cannot.
     virtual std::unique_ptr<Db_Connection> Connect(const std::string& connect_string,
                                                    const Connect_Options& options) = 0;
-    // Damage found in the data source's files, in words for the technician; nullopt when they are sound
-    // or the source looks after its own (the lab's server). Throws Connect_Error when it cannot be reached.
-    virtual std::optional<std::string> Check_Damage(const std::string& connect_string) {
-        (void)connect_string;
-        return std::nullopt;
-    }
 };
 
 } // namespace pcs::db

@@ -18,21 +18,11 @@ Database::Database(Globals& globals, Db_Backend& backend, Alert_Port& alerts)
     : globals_(globals), backend_(backend), alerts_(alerts) {}
 
 std::shared_ptr<Db_Connection> Database::Connect() {
-    // Writing into a damaged file spreads the damage: no call reaches it once the check has found some.
-    if (damage_) throw Connect_Error(*damage_);
     if (globals_.Connect_String.empty()) globals_.Connect_String = fallback_;
     Connect_Options options;
     options.Command_Timeout_S = 20;
     options.Connection_Timeout_S = 300;
     return std::shared_ptr<Db_Connection>(backend_.Connect(globals_.Connect_String, options));
-}
-
-std::optional<std::string> Database::Check_Damage() {
-    if (globals_.Connect_String.empty()) globals_.Connect_String = fallback_;
-    auto damage = backend_.Check_Damage(globals_.Connect_String);
-    if (!damage) return std::nullopt;
-    damage_ = "The lab database is damaged: " + *damage + ". Nothing is written to it; tell the lab's IT.";
-    return damage_;
 }
 
 int16_t Database::Count_Timeouts(const std::vector<Error_Record>& records) const {

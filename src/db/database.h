@@ -8,7 +8,6 @@
 #include "db/record_set.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,12 +26,6 @@ public:
     // Runs a statement whose rows are discarded; true when it ran and left no error record with a
     // nonzero number. Throws Connect_Error when the data source cannot be reached.
     bool Execute_SQL(const std::string& sql, bool show_errors = true);
-
-    // Asks once, at start, whether the lab database's files are damaged (the embedded one checks every
-    // page; the lab's server looks after its own). The alert text for the technician when they are, and
-    // from then on every call throws Connect_Error with it instead of writing into a damaged file;
-    // nullopt when sound. Throws Connect_Error when the database cannot be reached.
-    std::optional<std::string> Check_Damage();
 
     // Shows the records with a nonzero number in one alert (when asked) and returns how many there were.
     int16_t Show_DB_Errors(const std::vector<Error_Record>& records, bool show_errors);
@@ -57,7 +50,6 @@ private:
     Db_Backend& backend_;
     Alert_Port& alerts_;
     std::string fallback_;
-    std::optional<std::string> damage_;
     int16_t open_retry_ = 0;
     int16_t execute_retry_ = 0;
 };

@@ -262,7 +262,7 @@ TEST_F(Labdb_Tool, TwoRoutingsOfNewSamplesAtOnceNeverShareALabNumber) {
 }
 
 // Random bytes over the pages written last: every write command refuses with a clear message instead of
-// writing into the damaged file, and the station's check at start says so and lets nothing through.
+// writing into the damaged file, and the check the station makes at start finds the damage.
 TEST_F(Labdb_Tool, ADamagedDatabaseIsRefusedBeforeAnyWrite) {
     ASSERT_EQ(Labdb({"create", Db}).Status, 0);
     ASSERT_EQ(Labdb({"route-rack", Db, "--rack", "R-1", "--new", "60"}).Status, 0);
@@ -282,22 +282,13 @@ TEST_F(Labdb_Tool, ADamagedDatabaseIsRefusedBeforeAnyWrite) {
     EXPECT_EQ(out.find("status=0"), std::string::npos) << out;
     EXPECT_NE(Labdb({"add-employee", Db, "--emp-num", "7", "--first", "A", "--last", "B"}).Status, 0);
 
-    Globals globals;
-    globals.Connect_String = embedded::Embedded_Connect_String(Db);
+    // What the station asks once at start.
     embedded::Embedded_Backend backend;
-    Recording_Alerts alerts;
-    db::Database database(globals, backend, alerts);
-    auto damage = database.Check_Damage();
+    auto damage = backend.Check_Damage(embedded::Embedded_Connect_String(Db));
     ASSERT_TRUE(damage.has_value());
-    EXPECT_NE(damage->find("damaged"), std::string::npos);
-    EXPECT_THROW(database.Execute_SQL("exec labrack.dbo.rack_acquisition_upd @rack_id = 1, @emp_num = 1, "
-                                      "@station = 'PC', @action = 'GET'"),
-                 db::Connect_Error);
-
-    Globals sound_globals;
-    sound_globals.Connect_String = embedded::Embedded_Connect_String(Copy_Seeded(Folder.Path()));
-    db::Database sound(sound_globals, backend, alerts);
-    EXPECT_FALSE(sound.Check_Damage().has_value());
+    EXPECT_NE(damage->find("lab.db"), std::string::npos) << *damage;
+    EXPECT_FALSE(
+        backend.Check_Damage(embedded::Embedded_Connect_String(Copy_Seeded(Folder.Path()))).has_value());
 }
 
 // Text that is not UTF-8 (a rack name typed in another code page) is shown with its bad bytes replaced;

@@ -138,7 +138,8 @@ TEST_F(Processes, AStationKilledInTheMiddleOfSavingLeavesEveryTestWhole) {
         ::kill(c.Pid, SIGKILL);
         Read_Answer(c, 5000);
 
-        EXPECT_EQ(Db->Check_Damage(), std::nullopt); // statement texts may no longer run a PRAGMA
+        EXPECT_EQ(Backend.Check_Damage(Globals_.Connect_String),
+                  std::nullopt); // statement texts may no longer run a PRAGMA
         // A run is DONE exactly when its result is stored; every sample has at most one outstanding run.
         EXPECT_EQ(
             One("select count(*) from lab.dbo.lab_tracking t left join lab.dbo.testgroup_pc r on r.LAB_ID = "
@@ -173,6 +174,7 @@ TEST_F(Processes, ALongUpdateKilledHalfWayChangesNothing) {
         std::string changed = One("select count(*) from lab.dbo.samples where CUSTOMER = 'KILLED " +
                                   std::to_string(round) + "'");
         EXPECT_TRUE(changed == "0" || changed == total) << changed << " of " << total;
-        EXPECT_EQ(Db->Check_Damage(), std::nullopt); // statement texts may no longer run a PRAGMA
+        EXPECT_EQ(Backend.Check_Damage(Globals_.Connect_String),
+                  std::nullopt); // statement texts may no longer run a PRAGMA
     }
 }

@@ -100,9 +100,9 @@ struct Station_Rig {
                 int soak = 3) {
         Lab_File = Folder.Path() / "lab.db";
         const Seeded_Lab& seeded = Seeded_Lab::Get();
-        for (const char* schema : {"", ".labrack", ".sop", ".hadel"})
-            rig_fs::copy_file(seeded.Folder.Path() / (std::string("template") + schema + ".db"),
-                              Folder.Path() / (std::string("lab") + schema + ".db"));
+        for (const char* name : {".db", ".labrack.db", ".sop.db", ".hadel.db", ".key"})
+            rig_fs::copy_file(seeded.Folder.Path() / (std::string("template") + name),
+                              Folder.Path() / (std::string("lab") + name));
         Init_Colors(G);
         G.Connect_String = embedded::Embedded_Connect_String(Lab_File);
         G.App_Folder = (Folder.Path() / "").string();

@@ -19,7 +19,6 @@ public:
 
     std::unique_ptr<db::Db_Connection> Connect(const std::string& connect_string,
                                                const db::Connect_Options& options) override;
-    std::optional<std::string> Check_Damage(const std::string& connect_string) override;
 
 private:
     std::unique_ptr<db::Db_Backend> embedded_;

@@ -43,8 +43,10 @@ public:
     // Connections closed by their user are kept for the next call, as an ODBC driver manager pools them.
     std::unique_ptr<db::Db_Connection> Connect(const std::string& connect_string,
                                                const db::Connect_Options& options) override;
-    // An integrity check of the whole file set (it reads every page: once at start, not per statement).
-    std::optional<std::string> Check_Damage(const std::string& connect_string) override;
+    // An integrity check of the whole file set (it reads every page: once at start, not per statement):
+    // what is damaged, in words for the technician; nullopt when sound. Throws db::Connect_Error when the
+    // file set cannot be reached.
+    std::optional<std::string> Check_Damage(const std::string& connect_string);
 
     // How long a statement waits for another process's lock before it fails with the timeout number
     // (and is retried by the database layer). By default the command timeout.
