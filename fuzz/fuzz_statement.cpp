@@ -44,11 +44,22 @@ struct Lab_Copy {
         fs::remove_all(Folder, ec);
     }
 
+    // The fuzzer's own timer signal may interrupt the kernel copy; an interrupted copy is retried, not
+    // taken for a finding.
+    static void Copy_Retrying(const fs::path& from, const fs::path& to) {
+        for (int attempt = 0;; ++attempt) {
+            std::error_code ec;
+            fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+            if (!ec) return;
+            if (ec != std::errc::interrupted || attempt == 100)
+                throw fs::filesystem_error("copy", from, to, ec);
+        }
+    }
+
     void Restore() const {
         for (const char* s : Schemas) {
             fs::path to = Folder / (std::string("lab") + s + ".db");
-            fs::copy_file(Folder / (std::string("pristine") + s + ".db"), to,
-                          fs::copy_options::overwrite_existing);
+            Copy_Retrying(Folder / (std::string("pristine") + s + ".db"), to);
             // An input may have switched the journal mode: no journal of the last input is left over.
             std::error_code ec;
             for (const char* journal : {"-journal", "-wal", "-shm"})
