@@ -13,7 +13,7 @@
 #include "records/prt_count.h"
 #include "settings/settings.h"
 
-#include <ctime>
+#include "common/local_time.h"
 
 namespace pcs {
 
@@ -21,12 +21,7 @@ namespace {
 
 // The soak deadline as the stored bath has always shown it: local date and time to the second.
 std::string Date_Time_Text(Time_Point t) {
-    std::time_t tt = std::chrono::system_clock::to_time_t(t);
-    std::tm tm{};
-    localtime_r(&tt, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    return buf;
+    return Local_Time_Text(t, "%Y-%m-%d %H:%M:%S");
 }
 
 std::string Employee_Number(const Employee& e) {

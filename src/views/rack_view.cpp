@@ -5,7 +5,7 @@
 #include "lab/rack.h"
 #include "records/employee.h"
 
-#include <ctime>
+#include "common/local_time.h"
 
 namespace pcs {
 
@@ -21,12 +21,7 @@ constexpr const char* Save_Idle = "bttn_save_idle.jpg";
 constexpr const char* Save_On = "bttn_save_on.jpg";
 
 std::string Date_Text(Time_Point t) {
-    std::time_t tt = std::chrono::system_clock::to_time_t(t);
-    std::tm tm{};
-    localtime_r(&tt, &tm);
-    char buf[16];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
-    return buf;
+    return Local_Time_Text(t, "%Y-%m-%d");
 }
 
 // The text after the leading line break of a cell caption.
