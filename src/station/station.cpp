@@ -24,6 +24,15 @@ std::string Date_Time_Text(Time_Point t) {
     return Local_Time_Text(t, "%Y-%m-%d %H:%M:%S");
 }
 
+// A save the lab database did not take: with the database's own word, or none when no answer row came.
+std::string Save_Refused_Message(const std::string& lab_number, const std::string& status) {
+    std::string answer = Trim(status);
+    std::string why = answer.empty() ? std::string("the lab database gave no answer")
+                                     : "the lab database answered \"" + answer + "\"";
+    return "The result of sample " + lab_number + " was not saved: " + why +
+           ".\r\nThe count is kept in the count log and the sample stays in the bath.";
+}
+
 std::string Employee_Number(const Employee& e) {
     return To_Text(static_cast<long long>(e.Emp_Num));
 }
@@ -461,6 +470,8 @@ void Station::Save_Sample(Count_Report& r) {
     Globals& g = p_.G;
     PrtCount& rec = p_.Result;
     auto text = [](long long v) { return db::Field(To_Text(v)); };
+    // Cleared so that a save answered with no row is told apart from one the database refused in words.
+    rec.Status.clear();
     try {
         rec.Save_Results(g.Run_Id, p_.Technician.Emp_Num, text(r.Volume), text(r.Value[0]), text(r.Value[1]),
                          text(r.Value[2]), text(r.Value[3]), text(r.Value[4]), text(r.Value[5]),
@@ -471,7 +482,12 @@ void Station::Save_Sample(Count_Report& r) {
         Database_Failed(e);
         return;
     }
-    if (!rec.saveOk && !g.Debug_Mode) return;
+    if (!rec.saveOk && !g.Debug_Mode) {
+        // The count is in the log; the sample stays in the bath for another run. The technician must
+        // know that the lab has no result for it.
+        Show_Alert(p_.Alerts, Save_Refused_Message(Trim(g.Run_Id), rec.Status));
+        return;
+    }
     const bool known = Valid_Slot(Current_Slot);
     std::string question = Rerun_Question(known ? Slots[Current_Slot].Rack_Desc : "", r.Code_Text,
                                           known ? Slots[Current_Slot].History_Text : "");

@@ -46,7 +46,8 @@ struct Station_Scripted : Records_Fixture {
     Station_View view;
     Station st{{g, clock, alerts, status, db, rack, batch, result, emp, logs, panel, view}};
     Table stored{Batch_Columns, {}};
-    std::string fail; // statements containing this fail as the server would
+    std::string fail;                 // statements containing this fail as the server would
+    std::string save_status = "DONE"; // the save's answer; empty: no row
 
     Station_Scripted() {
         emp.Emp_Num = 117;
@@ -54,8 +55,9 @@ struct Station_Scripted : Records_Fixture {
         backend.Responder = [this](const std::string& sql) -> Answer_Script {
             if (!fail.empty() && Contains(sql, fail)) return Failed();
             if (Contains(sql, "import_PC002"))
-                return Row({"STATUS", "LAB_ID", "LAB_CODE", "RUN_NO"},
-                           {F("DONE"), F("9"), F("VOLMAR"), F("1")});
+                return save_status.empty() ? Answer_Script::No_Rows()
+                                           : Row({"STATUS", "LAB_ID", "LAB_CODE", "RUN_NO"},
+                                                 {F(save_status.c_str()), F("9"), F("VOLMAR"), F("1")});
             if (Contains(sql, "get_batch_samples")) return Answer_Script::Rows_Of(stored);
             if (Contains(sql, "Get_PC_Bath_OldestRack")) return Row({"RACK_DESC"}, {F("R-1 ")});
             // A history row of NULLs: entered, but with nothing in it.
@@ -169,4 +171,28 @@ TEST_F(Station_Scripted, AFailedRedoOrRemovalIsOneAlertAndTheSampleStays) {
         alerts.Alerts.clear();
     }
     EXPECT_EQ(alerts.Questions.size(), 2u);
+}
+
+TEST_F(Station_Scripted, ASaveTheLabRefusesIsNamedAndTheSampleStaysWithoutAQuestion) {
+    st.Load(false, dir.Path());
+    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
+    const std::string report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
+                               "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,1,X,,,\r";
+    // Refused in words, answered with no row at all, refused again: one alert each time.
+    for (std::string answer : {" NOT FOUND ", "", "PENDING?"}) {
+        save_status = answer;
+        st.Samples_Since_Check = 0;
+        st.Slots[0].History_Text = "16/14/12 ";
+        alerts.Alerts.clear();
+        panel.Outcomes = {{"COUNT", report}};
+        st.Slot_Touch(0);
+        ASSERT_EQ(alerts.Alerts.size(), 1u) << answer;
+        if (!answer.empty())
+            EXPECT_EQ(alerts.Alerts[0],
+                      "The result of sample 1100007 was not saved: the lab database answered \"" +
+                          Trim(answer) +
+                          "\".\r\nThe count is kept in the count log and the sample stays in the bath.");
+        EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
+    }
+    EXPECT_TRUE(alerts.Questions.empty());
 }
