@@ -45,19 +45,24 @@ void Demo_Script::Start() {
     });
 }
 
-void Demo_Script::Type_Password() {
+bool Type_On_Keyboard(const QString& password) {
     QWidget* kb = Visible_Window("Form_KeyInput");
-    if (!kb) {
-        QTimer::singleShot(100, this, [this] { Type_Password(); });
-        return;
-    }
-    for (QChar c : password_) {
+    if (!kb) return false;
+    for (QChar c : password) {
         const std::string want(1, static_cast<char>(std::toupper(c.toLatin1())));
         for (int i = 0; i < Key_Count; ++i)
             if (want == Key_Tags[static_cast<size_t>(i)])
                 Touch(kb->findChild<QWidget*>(QString("lbl_Key_%1").arg(i)));
     }
     Touch(kb->findChild<QWidget*>("lbl_Key_52")); // Enter
+    return true;
+}
+
+void Demo_Script::Type_Password() {
+    if (!Type_On_Keyboard(password_)) {
+        QTimer::singleShot(100, this, [this] { Type_Password(); });
+        return;
+    }
     QTimer::singleShot(2500, this, [this] { Save_Working_Forms(); });
 }
 

@@ -10,6 +10,9 @@ class QWidget;
 
 namespace pcs::app {
 
+// Touches the password's keys and Enter on the on-screen keyboard when it is showing; false when not.
+bool Type_On_Keyboard(const QString& password);
+
 class Demo_Script : public QObject {
 public:
     Demo_Script(QWidget* login_screen, QString folder, QString password);

@@ -1,22 +1,25 @@
 #include "station_app.h"
 
 #include "any_backend.h"
+#include "process_browser.h"
 #include "qt_serial_port.h"
 
 #include "common/globals.h"
 #include "counter/count_logs.h"
 #include "counter/counter_link.h"
-#include "records/prt_count.h"
 #include "db/database.h"
+#include "db/documents.h"
 #include "db/trace.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
 #include "records/employee.h"
+#include "records/prt_count.h"
 #include "ui/form_header.h"
 #include "ui/form_login.h"
 #include "ui/form_pcgrid.h"
 #include "ui/form_rack.h"
 #include "ui/form_test.h"
+#include "ui/rack_main_form.h"
 #include "ui/screen_ports.h"
 #include "ui/working_form_set.h"
 #include "views/rack_view.h"
@@ -39,28 +42,6 @@ public:
 
 private:
     ui::Form_Login& login_;
-};
-
-// The rack view calls the main form's operations; the form draws what they change.
-class Main_Form_Calls final : public Main_Form_Port {
-public:
-    explicit Main_Form_Calls(ui::Form_Test& f) : f_(f) {}
-    void Init() override { f_.Init(); }
-    void User_Login() override { f_.User_Login(); }
-    bool Rack_Refresh(bool bIsStartUp) override { return f_.Rack_Refresh(bIsStartUp); }
-    void Rack_OnClick() override { f_.Rack_OnClick(); }
-    void Nav_Start() override { f_.Nav_Start(); }
-    void Nav_End() override { f_.Nav_End(); }
-    void Quick_Hide() override { f_.Quick_Hide(); }
-    void Quick_Show(int Index) override { f_.Quick_Show(Index); }
-    bool Process_Sample(int Index, const std::string& sampleId, const std::string& sStatus) override {
-        return f_.Process_Sample(static_cast<int16_t>(Index), sampleId, sStatus);
-    }
-    void Save_Results() override { f_.Save_Results(); }
-    bool AllSaved() override { return f_.AllSaved(); }
-
-private:
-    ui::Form_Test& f_;
 };
 
 // The process-wide values as the first forms need them: palette and picture folder.
@@ -89,6 +70,10 @@ struct Station_App::Parts final : Working_Forms {
             return w ? w : static_cast<QWidget*>(&login);
         };
         set.Header = &header;
+        // The header's document button: the test group's procedure document in the site's browser.
+        header.Open_Document = [this](const std::string& test_code) {
+            db::Show_Document(database, browser, documents.Server, test_code);
+        };
         login.Screen().Set_Working_Forms(this);
     }
 
@@ -110,29 +95,25 @@ struct Station_App::Parts final : Working_Forms {
             g, clock, alerts, status, database, rack, bath_batch, result, technician, logs, port});
         main_form->Load(options.Program_Folder);
         header.showStation(); // the main form's load names the station and its test group
-        main_port = std::make_unique<Main_Form_Calls>(*main_form);
+        main_port = std::make_unique<ui::Form_Test_For_Rack>(*main_form);
         rack_view = std::make_unique<ui::Form_Rack>(
             ui::Form_Rack_Parts{g, clock, rack, technician, status, alerts, *main_port, app_exit});
+        main_port->Attach(*rack_view);
         rack_view->Own_Window(&header);
-        rack_view->Own_Window(main_form.get());
-        main_form->Open_Rack = [this](const std::string& desc) { rack_view->Get_Racks(-1, desc); };
         set.Main_Form = main_form.get();
         set.Rack_View = rack_view.get();
         set.reActivate = [this] { main_form->reActivate(); };
         set.Hibernate = [this] { main_form->Hibernate(); };
         set.Run_Sample_Action = [this] { main_form->Run_Sample(-1); };
-        rack_view->show();
-        rack_view->Load();
-        // The main form stands under the header bar, at the right of the screen beside the rack.
+        // The header bar across the top, the rack view under it at the left, the main form under it at
+        // the right; the main form keeps its histogram window beside itself.
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         header.move(screen.topLeft());
         rack_view->move(screen.left(), screen.top() + header.height());
         main_form->move(screen.left() + std::max(0, screen.width() - main_form->width()),
                         screen.top() + header.height());
-        // The histogram, as wide as the rack's panel, under the rack where it hides nothing.
-        QWidget& histogram = main_form->History_Window();
-        histogram.move(screen.left(),
-                       screen.top() + std::max(0, screen.height() - histogram.frameGeometry().height()));
+        rack_view->show();
+        rack_view->Load();
     }
 
     Station_Options options;
@@ -149,12 +130,14 @@ struct Station_App::Parts final : Working_Forms {
     Batch bath_batch{database};
     Count_Logs logs{options.Program_Folder, alerts};
     Qt_Serial_Port port{Counter_Device_Path(rack.Settings)};
+    db::Document_Config documents{db::Document_Config_From_Environment()};
+    browser::Process_Browser browser{documents.Browser_Program};
     ui::Form_Login login{g, clock, technician, alerts, g.Connect_String};
     Login_App_Exit app_exit{login};
     ui::Form_Header header{g, clock, technician, status, alerts};
     ui::Working_Form_Set set;
     std::unique_ptr<ui::Form_Test> main_form;
-    std::unique_ptr<Main_Form_Calls> main_port;
+    std::unique_ptr<ui::Form_Test_For_Rack> main_port;
     std::unique_ptr<ui::Form_Rack> rack_view;
 };
 

@@ -2,8 +2,8 @@
 // rows read by a raw prepared SQLite statement, both on one embedded lab database in the same run.
 // Prints the ratio; the goal is within 2x.
 
+#include "bench_lab.h"
 #include "embedded_backend.h"
-#include "lab_admin.h"
 #include "raw_rack_reader.h"
 
 #include "common/globals.h"
@@ -34,35 +34,22 @@ struct No_Alerts : Alert_Port {
     int Ask_Yes_No(const std::string&, bool, int) override { return Answer_Closed; }
 };
 
-struct Bench_Db {
-    fs::path Folder;
-    fs::path Lab_File;
-    Bench_Db() {
-        std::string templ = (fs::temp_directory_path() / "pcs-db-bench-XXXXXX").string();
-        Folder = ::mkdtemp(templ.data());
-        Lab_File = Folder / "lab.db";
-        auto start = std::chrono::steady_clock::now();
-        embedded::Lab_Admin::Create(Lab_File);
-        embedded::Lab_Admin(Lab_File).Build_Benchmark_Data(Racks, Positions);
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fprintf(stderr, "built %d racks, %d tests in %.2f s\n", Racks, Racks * Positions, s);
-    }
-    ~Bench_Db() {
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
-    }
-    static Bench_Db& Get() {
-        static Bench_Db db;
-        return db;
-    }
-};
+// One database for both measurements, built at the first use.
+const bench::Bench_Lab& Lab() {
+    static const std::unique_ptr<bench::Bench_Lab> lab = [] {
+        auto l = std::make_unique<bench::Bench_Lab>("db-bench");
+        l->Add_Racks(Racks, Positions);
+        return l;
+    }();
+    return *lab;
+}
 
 std::string Rack_Name(long i) {
     return "BR-" + std::to_string(100000 + (i * 7919) % Racks);
 }
 
 void BM_Rack_Load_Raw_Sqlite(benchmark::State& state) {
-    Raw_Rack_Reader reader(Bench_Db::Get().Lab_File);
+    Raw_Rack_Reader reader(Lab().Lab_File());
     long i = 0;
     size_t bytes = 0, rows = 0;
     for (auto _ : state)
@@ -74,7 +61,7 @@ void BM_Rack_Load_Raw_Sqlite(benchmark::State& state) {
 
 void BM_Rack_Load_Database(benchmark::State& state) {
     Globals g;
-    g.Connect_String = embedded::Embedded_Connect_String(Bench_Db::Get().Lab_File);
+    g.Connect_String = Lab().Connect_String();
     embedded::Embedded_Backend backend;
     No_Alerts alerts;
     db::Database database(g, backend, alerts);
@@ -128,7 +115,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Rack_Load/database", BM_Rack_Load_Database)->MinTime(min_time);
     int n = static_cast<int>(args.size());
     benchmark::Initialize(&n, args.data());
-    Bench_Db::Get();
+    Lab();
     Ratio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto raw = reporter.Times.find("Rack_Load/raw_sqlite");

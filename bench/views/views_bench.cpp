@@ -3,8 +3,8 @@
 // it sends (rack hand-back, list, load, hand-out), both in the thread's CPU time of one run. The
 // search's one-second automatic pick is an idle wait, so it counts in neither.
 
+#include "bench_lab.h"
 #include "embedded_backend.h"
-#include "lab_admin.h"
 
 #include "common/globals.h"
 #include "db/database.h"
@@ -109,30 +109,16 @@ struct Quiet_Ports : Alert_Port, Status_Port, Main_Form_Port, App_Exit_Port {
     std::string caption;
 };
 
-struct Bench_Lab {
-    fs::path Folder, Lab_File;
-    Bench_Lab() {
-        std::string templ = (fs::temp_directory_path() / "pcs-views-bench-XXXXXX").string();
-        Folder = ::mkdtemp(templ.data());
-        Lab_File = Folder / "lab.db";
-        embedded::Lab_Admin::Create(Lab_File);
-        embedded::Lab_Admin(Lab_File).Build_Benchmark_Data(Racks, Positions);
-    }
-    ~Bench_Lab() {
-        std::error_code ec;
-        fs::remove_all(Folder, ec);
-    }
-};
-
 double Own_Ratio = -1, Own_Per_Touch = 0, Statements_Per_Touch = 0;
 
 void BM_Next_Rack_Drawn(benchmark::State& state) {
-    Bench_Lab lab;
+    bench::Bench_Lab lab("views-bench");
+    lab.Add_Racks(Racks, Positions);
     Globals g;
     Init_Colors(g);
     g.Test_Code = "PrtCount";
     g.Common_Folder = PCS_PICTURE_DIR;
-    g.Connect_String = embedded::Embedded_Connect_String(lab.Lab_File);
+    g.Connect_String = lab.Connect_String();
     System_Clock clock;
     Timed_Backend backend;
     Quiet_Ports ports;

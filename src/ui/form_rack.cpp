@@ -190,7 +190,8 @@ void Form_Rack::Build() {
 
     // Fonts and pictures that never change.
     Set_Font(lbl_RackStatus_, "", "Eurostile", 12, false, To_QColor(g.Colors.Color_Amber));
-    Set_Font(lbl_RackDate_, "", "Eurostile", 11, true, QColor(0x5B, 0x65, 0x6E));
+    // The designed grey (#5B656E) all but vanishes on the navy panel at arm's length: sky blue instead.
+    Set_Font(lbl_RackDate_, "", "Eurostile", 11, true, To_QColor(g.Colors.Color_Sky));
     Set_Font(lbl_ActiveWo_, "", "Eurostile", 18, true, To_QColor(g.Colors.Color_Amber));
     Set_Font(lbl_Exit_, "", "Eurostile", 16, true, To_QColor(g.Colors.Color_Amber));
     for (int i = 0; i < 3; ++i)

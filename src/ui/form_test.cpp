@@ -15,8 +15,12 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace pcs::ui {
 
@@ -374,7 +378,24 @@ void Form_Test::Histogram_Changed() {
     pcgrid_->Redraw();
 }
 
+void Form_Test::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    Place_History_Window();
+}
+
+void Form_Test::Place_History_Window() {
+    if (history_placed_) return;
+    const QScreen* s = screen();
+    const QRect area = s ? s->availableGeometry() : QRect(QPoint(0, 0), size());
+    const QSize h = pcgrid_->frameGeometry().size();
+    const int left =
+        std::clamp(x() - h.width(), area.left(), std::max(area.left(), area.right() + 1 - h.width()));
+    const int top = std::max(area.top(), area.bottom() + 1 - h.height());
+    pcgrid_->move(left, top);
+}
+
 void Form_Test::Show_History_Window() {
+    Place_History_Window();
     pcgrid_->show();
     pcgrid_->raise();
 }
@@ -388,6 +409,7 @@ Window_Place Form_Test::History_Window_Place() const {
 }
 
 void Form_Test::Move_History_Window(const Window_Place& place) {
+    history_placed_ = true;
     pcgrid_->move(place.Left, place.Top);
 }
 

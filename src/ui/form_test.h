@@ -87,8 +87,14 @@ public:
     // Draws the model: every slot, the result table and the rack header.
     void Draw();
 
+    // Puts the history window beside the form, at the bottom of the form's screen with its right edge on
+    // the form's left edge, where the rack view keeps no controls. Done at its first showing and when
+    // the form moves, until the shell gives it a place of its own (hibernation).
+    void Place_History_Window();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     // Station_View
@@ -123,6 +129,7 @@ private:
     Form_Test_Parts parts_;
     std::unique_ptr<Station> station_;
     form_pcGrid* pcgrid_ = nullptr;
+    bool history_placed_ = false; // a place given by the shell (hibernation) stays where it was put
     form_Action* action_ = nullptr;
     std::unique_ptr<form_Action> last_panel_; // its port still open until the count has been drawn
     QTimer* bath_timer_;

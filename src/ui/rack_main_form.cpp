@@ -1,5 +1,9 @@
 #include "ui/rack_main_form.h"
 
+#include "ui/form_pcgrid.h"
+
+#include <algorithm>
+
 namespace pcs::ui {
 
 void Form_Test_For_Rack::Attach(Form_Rack& rack) {
@@ -14,8 +18,15 @@ void Form_Test_For_Rack::Attach(Form_Rack& rack) {
 
 void Form_Test_For_Rack::Init() {
     f_.Init();
-    // The rack panel stands one and a half priority buttons down, the priority row above it.
-    if (rack_) rack_->Resize_Rack(0, rack_->Model().Metrics.Priority_Height * 3 / 2);
+    if (!rack_) return;
+    // The rack view fills the screen under the header bar; its panel starts level with the main form's
+    // top, one and a half priority buttons down, so that the priority row stands above it in view.
+    const Rack_Metrics& m = rack_->Model().Metrics;
+    const int form_top = std::max(0, f_.y() - rack_->y());
+    rack_->Resize_Rack(0, form_top * m.Twips_Y + m.Priority_Height * 3 / 2);
+    // The histogram is as wide as the rack's panel.
+    f_.History_Window().Resize(rack_->Model().Layout.Panel.Width / m.Twips_X);
+    f_.Place_History_Window();
 }
 
 } // namespace pcs::ui

@@ -80,18 +80,49 @@ std::string Field_Of(const std::string& line, size_t index) {
     return line.substr(start, line.find(',', start) - start);
 }
 
+// The station's own time around a run, phase by phase: a touch to the action panel shown, the panel's
+// report to the rerun question asked (the save lies between), a No to the slot freed.
+struct Phase_Times {
+    enum Since { Idle, Touch, Report, Answer };
+    Since since = Idle;
+    Steady::time_point at{};
+    Steady::duration Touch_To_Panel{}, Report_To_Question{}, Answer_To_Freed{};
+    int Panels = 0, Questions = 0, Freed = 0;
+
+    void Mark(Since s) {
+        since = s;
+        at = Steady::now();
+    }
+    void Ended(Since expected, Steady::duration& sum, int& count) {
+        if (since == expected) {
+            sum += Steady::now() - at;
+            ++count;
+        }
+        since = Idle;
+    }
+    void Panel_Shown() { Ended(Touch, Touch_To_Panel, Panels); }
+    void Question_Asked() { Ended(Report, Report_To_Question, Questions); }
+    void Touch_Returned() { Ended(Answer, Answer_To_Freed, Freed); }
+    static double Ms(Steady::duration d, int n) {
+        return std::chrono::duration<double, std::milli>(d).count() / std::max(1, n);
+    }
+};
+
 // The technician at the alerts and the question box: Yes to one rerun question in 25. Keeps counts
 // only, so that the shift's own bookkeeping does not grow with it.
 struct Technician_Alerts : Alert_Port {
     std::map<std::string, int> Alerts;
     int Questions = 0;
     int Yes_Answers = 0;
+    Phase_Times* Phases = nullptr;
     void Alert(const std::string& text) override { ++Alerts[text]; }
     int Ask_Yes_No(const std::string&, bool, int) override {
+        if (Phases) Phases->Question_Asked();
         if (++Questions % 25 == 7) {
             ++Yes_Answers;
             return Answer_Yes;
         }
+        if (Phases) Phases->Mark(Phase_Times::Answer);
         return Answer_No;
     }
 };
@@ -118,9 +149,11 @@ public:
     Steady::duration Station_Time{}; // touch-to-panel and panel-to-next-touch, excluding the counter
     Steady::duration Counter_Time{};
     Steady::time_point Last_Return{};
+    Phase_Times* Phases = nullptr;
 
     Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override {
         auto shown = Steady::now();
+        if (Phases) Phases->Panel_Shown();
         if (Last_Return != Steady::time_point{}) Station_Time += shown - Last_Return;
         Qt_Serial_Port port(Counter_Device_Path(settings_));
         Action_Panel panel(g_, clock_, alerts_, port, remover_, view_);
@@ -146,6 +179,7 @@ public:
                 << (run.Bffr.find("Code: 2/1/0,") != std::string::npos ? "invalid" : "") << "\n";
         if (Before_Processing) Before_Processing(run);
         Last_Return = Steady::now();
+        if (Phases) Phases->Mark(Phase_Times::Report);
         return out;
     }
 
@@ -288,6 +322,9 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
         if (sample_counts == 201) run_script("DROP TRIGGER main.refuse_once");
     };
 
+    Phase_Times phases;
+    panel.Phases = &phases;
+    alerts.Phases = &phases;
     long rss_after_10 = 0;
     auto started = Steady::now();
     int touches = 0;
@@ -308,7 +345,9 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
                 if (!station.Slots[s].Is_Free()) slot = s;
             if (slot < 0) break;
             ASSERT_LT(++touches, 2000) << "the shift does not end";
+            phases.Mark(Phase_Times::Touch);
             station.Slot_Touch(slot);
+            phases.Touch_Returned();
             clock.Advance(std::chrono::seconds(60));
             if (rss_after_10 == 0 && sample_counts >= 10) rss_after_10 = Resident_Kb();
         }
@@ -419,6 +458,10 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
         EXPECT_LE(rss_end, rss_after_10 * 105 / 100)
             << "memory grew from " << rss_after_10 << " kB after 10 samples to " << rss_end << " kB";
 
+    // Every No to the rerun question ended its touch with the slot freed: the phases measured are whole.
+    EXPECT_EQ(phases.Freed, alerts.Questions - alerts.Yes_Answers);
+    EXPECT_GE(phases.Panels, touches);
+
     const double station_ms =
         std::chrono::duration<double, std::milli>(panel.Station_Time).count() / std::max(1, panel.Runs);
     const double counter_ms =
@@ -431,6 +474,10 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
         std::ofstream f(out);
         f << "{\"station_ms_per_run\":" << station_ms << ",\"counter_ms_per_run\":" << counter_ms
           << ",\"rss_after_10_kb\":" << rss_after_10 << ",\"rss_end_kb\":" << rss_end
+          << ",\"touch_to_panel_ms\":" << Phase_Times::Ms(phases.Touch_To_Panel, phases.Panels)
+          << ",\"report_to_question_ms\":" << Phase_Times::Ms(phases.Report_To_Question, phases.Questions)
+          << ",\"answer_to_freed_ms\":" << Phase_Times::Ms(phases.Answer_To_Freed, phases.Freed)
+          << ",\"report_transfer_ms\":" << (Report_Line(0, codes[0]).size() + 1) * 10 * 1000.0 / 9600
           << ",\"seconds\":" << seconds << ",\"runs\":" << static_cast<size_t>(panel.Runs) << "}\n";
     }
 }

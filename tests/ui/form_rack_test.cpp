@@ -190,6 +190,15 @@ TEST(Form_Rack_Station, ACellTouchedOnTheRackViewEntersTheMainFormsBath) {
     EXPECT_TRUE(rig.Form->isVisible()); // shown by the rack view, above it
     EXPECT_EQ(rig.Form->parentWidget(), &rack);
     EXPECT_GT(rack.findChild<QWidget*>("shp_rackPanel")->y(), 0); // laid out under the priority row
+    // Every touch control stands inside the window, none above its top edge.
+    for (const char* name :
+         {"bttn_Nav_0", "bttn_Nav_1", "bttn_Nav_2", "img_Priority", "img_save", "img_Exit"}) {
+        const QWidget* w = rack.findChild<QWidget*>(name);
+        ASSERT_TRUE(w) << name;
+        EXPECT_GE(w->y(), 0) << name;
+        EXPECT_LE(w->geometry().bottom(), rack.height()) << name;
+    }
+    Grab(&rack, "form_rack_joined");
 
     const std::string lab = rig.Lab_Number(0);
     Touch(rack.findChild<QWidget*>("lbl_sample_0"));
