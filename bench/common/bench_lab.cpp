@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -41,6 +42,15 @@ void Bench_Lab::Add_Technician(int emp_num, const std::string& password) {
     e.First_Name = "Ann";
     e.Last_Name = "Lee";
     embedded::Lab_Admin(lab_file_).Add_Employee(e, password);
+}
+
+Bench_Args::Bench_Args(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0)
+            Smoke = true;
+        else
+            Args.push_back(argv[i]);
+    }
 }
 
 } // namespace pcs::bench

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace pcs::bench {
 
@@ -28,6 +29,14 @@ public:
 
 private:
     std::filesystem::path folder_, lab_file_;
+};
+
+// A benchmark's command line: "--smoke" (a tiny run that keeps the benchmark working) taken out, the
+// rest left for the benchmark library.
+struct Bench_Args {
+    Bench_Args(int argc, char** argv);
+    bool Smoke = false;
+    std::vector<char*> Args;
 };
 
 } // namespace pcs::bench

@@ -101,14 +101,9 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    bool smoke = false;
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--smoke") == 0)
-            smoke = true;
-        else
-            args.push_back(argv[i]);
-    }
+    bench::Bench_Args command(argc, argv);
+    const bool smoke = command.Smoke;
+    std::vector<char*>& args = command.Args;
     if (smoke) Racks = 50;
     double min_time = smoke ? 0.01 : 0.5;
     benchmark::RegisterBenchmark("Rack_Load/raw_sqlite", BM_Rack_Load_Raw_Sqlite)->MinTime(min_time);

@@ -147,14 +147,9 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    bool smoke = false;
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--smoke") == 0)
-            smoke = true;
-        else
-            args.push_back(argv[i]);
-    }
+    bench::Bench_Args command(argc, argv);
+    const bool smoke = command.Smoke;
+    std::vector<char*>& args = command.Args;
     if (smoke) Sample_Count = 10;
     benchmark::RegisterBenchmark("Report_To_Saved_Result", BM_Report_To_Saved_Result)
         ->Iterations(Sample_Count);

@@ -161,14 +161,9 @@ void BM_Next_Rack_Drawn(benchmark::State& state) {
 } // namespace
 
 int main(int argc, char** argv) {
-    bool smoke = false;
-    std::vector<char*> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--smoke") == 0)
-            smoke = true;
-        else
-            args.push_back(argv[i]);
-    }
+    bench::Bench_Args command(argc, argv);
+    const bool smoke = command.Smoke;
+    std::vector<char*>& args = command.Args;
     if (smoke) Racks = 50;
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));

@@ -49,18 +49,8 @@ void Draw_Splash(QPainter& p, QSize s) {
     }
 
     // A sample bottle on the left.
-    const double bx = s.width() * 0.08, by = s.height() * 0.30, bw = s.width() * 0.14, bh = s.height() * 0.58;
-    p.setPen(QPen(QColor(220, 230, 240), 3));
-    p.setBrush(QColor(255, 255, 255, 40));
-    p.drawRoundedRect(QRectF(bx, by + bh * 0.12, bw, bh * 0.88), 12, 12);
-    p.setBrush(Steel.lighter(130));
-    p.drawRoundedRect(QRectF(bx + bw * 0.22, by, bw * 0.56, bh * 0.14), 5, 5);
-    QLinearGradient oil(QPointF(0, by + bh * 0.45), QPointF(0, by + bh));
-    oil.setColorAt(0, QColor(233, 176, 25, 220));
-    oil.setColorAt(1, QColor(160, 100, 10, 230));
-    p.setPen(Qt::NoPen);
-    p.setBrush(oil);
-    p.drawRoundedRect(QRectF(bx + 4, by + bh * 0.45, bw - 8, bh * 0.55 - 4), 9, 9);
+    Draw_Sample_Bottle(p, QRectF(s.width() * 0.08, s.height() * 0.30, s.width() * 0.14, s.height() * 0.58),
+                       QColor(233, 176, 25), Steel.lighter(130));
 
     // The station's name.
     const double tx = s.width() * 0.29;
@@ -159,9 +149,46 @@ void Draw_Iso(QPainter& p, QSize s) {
 }
 
 void Draw_Cap(QPainter& p, QSize s, QColor top, QColor bottom, QColor border) {
-    QRectF r(QPointF(0, 0), s);
-    r.adjust(3, 3, -3, -3);
+    Draw_Raised_Plate(p, s, top, bottom, border, 0.14);
+    const QRectF r = QRectF(QPointF(0, 0), s).adjusted(3, 3, -3, -3);
     const double radius = s.height() * 0.14;
+    p.setPen(QPen(QColor(255, 255, 255, 60), 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(r.adjusted(3, 3, -3, -3), radius * 0.8, radius * 0.8);
+}
+
+} // namespace
+
+void Draw_Sample_Bottle(QPainter& p, const QRectF& b, const QColor& oil, const QColor& cap) {
+    // Body with oil, a glass highlight, then the cap.
+    const double r = b.width() * 0.18;
+    p.setPen(QPen(QColor(225, 232, 240), 2));
+    p.setBrush(QColor(255, 255, 255, 50));
+    p.drawRoundedRect(QRectF(b.left(), b.top() + b.height() * 0.2, b.width(), b.height() * 0.8), r, r);
+    QLinearGradient g(QPointF(0, b.top() + b.height() * 0.4), QPointF(0, b.bottom()));
+    g.setColorAt(0, oil.lighter(115));
+    g.setColorAt(1, oil.darker(140));
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(b.left() + 2, b.top() + b.height() * 0.42, b.width() - 4, b.height() * 0.58 - 2),
+                      r * 0.8, r * 0.8);
+    p.setBrush(QColor(255, 255, 255, 70));
+    p.drawRoundedRect(
+        QRectF(b.left() + b.width() * 0.12, b.top() + b.height() * 0.28, b.width() * 0.12, b.height() * 0.6),
+        3, 3);
+    p.setPen(QPen(cap.darker(150), 1.5));
+    QLinearGradient cg(QPointF(b.left(), 0), QPointF(b.right(), 0));
+    cg.setColorAt(0, cap.lighter(130));
+    cg.setColorAt(1, cap.darker(120));
+    p.setBrush(cg);
+    p.drawRoundedRect(QRectF(b.left() + b.width() * 0.18, b.top(), b.width() * 0.64, b.height() * 0.22), 4,
+                      4);
+}
+
+void Draw_Raised_Plate(QPainter& p, QSize s, const QColor& top, const QColor& bottom, const QColor& border,
+                       double radius_share) {
+    const QRectF r = QRectF(QPointF(0, 0), s).adjusted(3, 3, -3, -3);
+    const double radius = s.height() * radius_share;
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0, 0, 0, 90));
     p.drawRoundedRect(r.translated(0, 2), radius, radius);
@@ -171,12 +198,7 @@ void Draw_Cap(QPainter& p, QSize s, QColor top, QColor bottom, QColor border) {
     p.setPen(QPen(border, 2.5));
     p.setBrush(g);
     p.drawRoundedRect(r, radius, radius);
-    p.setPen(QPen(QColor(255, 255, 255, 60), 1.5));
-    p.setBrush(Qt::NoBrush);
-    p.drawRoundedRect(r.adjusted(3, 3, -3, -3), radius * 0.8, radius * 0.8);
 }
-
-} // namespace
 
 std::vector<Artwork> Station_Artwork() {
     std::vector<Artwork> art{

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+class QColor;
 class QPainter;
+class QRectF;
 
 namespace pcs::ui {
 
@@ -26,6 +28,12 @@ inline constexpr const char* Picture_Iso_Icon = "img_iso.png";
 inline constexpr const char* Picture_Key_Cap = "key_cap.png";
 inline constexpr const char* Picture_Key_Cap_Cmd = "key_cap_cmd.png";
 inline constexpr const char* Picture_Button = "bttn_panel.png";
+
+// A sample bottle in the rectangle: glass body with the oil in its lower half, a highlight, the cap.
+void Draw_Sample_Bottle(QPainter& p, const QRectF& body, const QColor& oil, const QColor& cap);
+// A raised, rounded plate filling the picture: a soft shadow, a top-to-bottom gradient, a border.
+void Draw_Raised_Plate(QPainter& p, QSize s, const QColor& top, const QColor& bottom, const QColor& border,
+                       double radius_share);
 
 // Every picture the screens name. Screens of their own add their list here.
 std::vector<Artwork> Station_Artwork();

@@ -39,38 +39,12 @@ void Draw_Well(QPainter& p, QSize s, bool occupied) {
     if (!occupied) p.drawEllipse(well.adjusted(w * 0.28, h * 0.13, -w * 0.28, -h * 0.13));
 }
 
-void Draw_Bottle_Shape(QPainter& p, const QRectF& b, QColor oil, QColor cap) {
-    // Body with oil, a glass highlight, then the cap.
-    const double r = b.width() * 0.18;
-    p.setPen(QPen(QColor(225, 232, 240), 2));
-    p.setBrush(QColor(255, 255, 255, 50));
-    p.drawRoundedRect(QRectF(b.left(), b.top() + b.height() * 0.2, b.width(), b.height() * 0.8), r, r);
-    QLinearGradient g(QPointF(0, b.top() + b.height() * 0.4), QPointF(0, b.bottom()));
-    g.setColorAt(0, oil.lighter(115));
-    g.setColorAt(1, oil.darker(140));
-    p.setPen(Qt::NoPen);
-    p.setBrush(g);
-    p.drawRoundedRect(QRectF(b.left() + 2, b.top() + b.height() * 0.42, b.width() - 4, b.height() * 0.58 - 2),
-                      r * 0.8, r * 0.8);
-    p.setBrush(QColor(255, 255, 255, 70));
-    p.drawRoundedRect(
-        QRectF(b.left() + b.width() * 0.12, b.top() + b.height() * 0.28, b.width() * 0.12, b.height() * 0.6),
-        3, 3);
-    p.setPen(QPen(cap.darker(150), 1.5));
-    QLinearGradient cg(QPointF(b.left(), 0), QPointF(b.right(), 0));
-    cg.setColorAt(0, cap.lighter(130));
-    cg.setColorAt(1, cap.darker(120));
-    p.setBrush(cg);
-    p.drawRoundedRect(QRectF(b.left() + b.width() * 0.18, b.top(), b.width() * 0.64, b.height() * 0.22), 4,
-                      4);
-}
-
 void Draw_Bath_Bottle(QPainter& p, QSize s, const std::string& priority) {
     Draw_Well(p, s, true);
     const double w = s.width(), h = s.height();
     const QColor cap = Priority_Cap(priority);
     QRectF body(w * 0.26, h * 0.04, w * 0.48, h * 0.82);
-    Draw_Bottle_Shape(p, body, QColor(200, 140, 30), cap);
+    Draw_Sample_Bottle(p, body, QColor(200, 140, 30), cap);
     if (priority.empty()) return;
     // The label band carries the priority word in the cap's colour.
     QRectF band(w * 0.1, h * 0.44, w * 0.8, h * 0.18);
@@ -88,18 +62,7 @@ void Draw_Bath_Bottle(QPainter& p, QSize s, const std::string& priority) {
 // JPEG keeps no transparency: the plates are drawn on the navy of the panel they sit on.
 void Plate(QPainter& p, QSize s, QColor top, QColor bottom, QColor border) {
     p.fillRect(QRect(QPoint(0, 0), s), Navy);
-    QRectF r(QPointF(0, 0), s);
-    r.adjust(3, 3, -3, -3);
-    const double radius = s.height() * 0.16;
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, 90));
-    p.drawRoundedRect(r.translated(0, 2), radius, radius);
-    QLinearGradient g(r.topLeft(), r.bottomLeft());
-    g.setColorAt(0, top);
-    g.setColorAt(1, bottom);
-    p.setPen(QPen(border, 2.5));
-    p.setBrush(g);
-    p.drawRoundedRect(r, radius, radius);
+    Draw_Raised_Plate(p, s, top, bottom, border, 0.16);
 }
 
 void Caption(QPainter& p, const QRectF& r, const QString& text, QColor colour, double size) {
@@ -171,7 +134,7 @@ void Draw_Tile(QPainter& p, QSize s, int reason) {
         break;
     }
     case 1: { // water: a drop beside an oil bottle with a water layer
-        Draw_Bottle_Shape(p, bottle.translated(-w * 0.12, 0), QColor(200, 140, 30), cap);
+        Draw_Sample_Bottle(p, bottle.translated(-w * 0.12, 0), QColor(200, 140, 30), cap);
         QPainterPath drop;
         const QPointF tip(w * 0.74, h * 0.2);
         drop.moveTo(tip);
@@ -184,7 +147,7 @@ void Draw_Tile(QPainter& p, QSize s, int reason) {
         break;
     }
     case 2: { // fire retardant: a flame
-        Draw_Bottle_Shape(p, bottle.translated(-w * 0.12, 0), QColor(200, 140, 30), cap);
+        Draw_Sample_Bottle(p, bottle.translated(-w * 0.12, 0), QColor(200, 140, 30), cap);
         QPainterPath flame;
         const QPointF base(w * 0.74, h * 0.78);
         flame.moveTo(base);
@@ -200,10 +163,10 @@ void Draw_Tile(QPainter& p, QSize s, int reason) {
         break;
     }
     case 3: // too dark
-        Draw_Bottle_Shape(p, bottle, QColor(25, 18, 10), cap);
+        Draw_Sample_Bottle(p, bottle, QColor(25, 18, 10), cap);
         break;
     default: { // opaque: a milky, cloudy fill
-        Draw_Bottle_Shape(p, bottle, QColor(205, 195, 170), cap);
+        Draw_Sample_Bottle(p, bottle, QColor(205, 195, 170), cap);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(255, 255, 255, 110));
         for (int i = 0; i < 5; ++i)
@@ -222,8 +185,8 @@ void Draw_Remove_From_Bath(QPainter& p, QSize s) {
     p.setPen(QPen(QColor(120, 140, 160), 2));
     p.setBrush(QColor(12, 28, 44));
     p.drawEllipse(QRectF(w * 0.22, h * 0.68, w * 0.56, h * 0.2));
-    Draw_Bottle_Shape(p, QRectF(w * 0.4, h * 0.12, w * 0.2, h * 0.56), QColor(200, 140, 30),
-                      QColor(150, 160, 170));
+    Draw_Sample_Bottle(p, QRectF(w * 0.4, h * 0.12, w * 0.2, h * 0.56), QColor(200, 140, 30),
+                       QColor(150, 160, 170));
     p.setPen(QPen(Amber, h * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const double ax = w * 0.78;
     p.drawLine(QPointF(ax, h * 0.7), QPointF(ax, h * 0.2));
