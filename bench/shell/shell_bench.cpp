@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -94,6 +95,8 @@ void BM_Key_Touch_To_Text(benchmark::State& state) {
     const double median = ms[ms.size() / 2];
     state.counters["touch_to_text_ms"] = median;
     state.counters["ratio_over_tenth_frame"] = median / (1000.0 / 60.0 / 10.0);
+    std::printf("key touch to its text painted / a tenth of a 60 Hz frame = %.4f (median %.3f ms)\n",
+                median / (1000.0 / 60.0 / 10.0), median);
 }
 
 } // namespace
