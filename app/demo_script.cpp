@@ -67,7 +67,7 @@ void Demo_Script::Type_Password() {
 }
 
 // The working forms are windows of their own: drawn one over the other as they stand on the screen.
-void Demo_Script::Save_Working_Forms() {
+QImage Working_Forms_Picture() {
     QRect all;
     std::vector<QWidget*> shown;
     for (const char* name : {"Form_Rack", "Form_Test", "form_pcGrid", "Form_Header"})
@@ -75,16 +75,22 @@ void Demo_Script::Save_Working_Forms() {
             shown.push_back(w);
             all |= w->frameGeometry();
         }
-    if (shown.empty()) {
-        std::fprintf(stderr, "pcstation: the demo login did not show the working forms\n");
-        return;
-    }
+    if (shown.empty()) return {};
     QImage image(all.size(), QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter p(&image);
     for (QWidget* w : shown)
         p.drawPixmap(w->pos() - all.topLeft(), w->grab());
     p.end();
+    return image;
+}
+
+void Demo_Script::Save_Working_Forms() {
+    const QImage image = Working_Forms_Picture();
+    if (image.isNull()) {
+        std::fprintf(stderr, "pcstation: the demo login did not show the working forms\n");
+        return;
+    }
     image.save(folder_ + "/working.png");
     std::printf("pcstation: saved %s/working.png\n", qPrintable(folder_));
     std::fflush(stdout);

@@ -3,6 +3,7 @@
 // working forms too. The password is never taken from the command line, where anyone could read it.
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -12,6 +13,10 @@ namespace pcs::app {
 
 // Touches the password's keys and Enter on the on-screen keyboard when it is showing; false when not.
 bool Type_On_Keyboard(const QString& password);
+
+// The working forms as they stand on the screen, drawn one over the other in their stacking order; a
+// null image when none is showing.
+QImage Working_Forms_Picture();
 
 class Demo_Script : public QObject {
 public:

@@ -8,6 +8,8 @@
 #include "support/temp_dir.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -99,6 +101,19 @@ TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpens
             EXPECT_FALSE(Global_Rect(control).intersects(histogram->frameGeometry())) << name;
             EXPECT_FALSE(Global_Rect(control).intersects(Window("Form_Header")->frameGeometry())) << name;
         }
+
+        // Cells touched on the rack view go into the main form's bath: the two forms are joined.
+        for (int cell = 0; cell < 4; ++cell)
+            QTest::mouseClick(Window("Form_Rack")->findChild<QWidget*>(QString("lbl_sample_%1").arg(cell)),
+                              Qt::LeftButton);
+        int filled = 0;
+        for (int slot = 0; slot < 30; ++slot)
+            if (auto* l = main_form->findChild<QLabel*>(QString("lbl_LabNumber_%1").arg(slot)))
+                filled += !l->text().trimmed().isEmpty();
+        EXPECT_EQ(filled, 4);
+        QTest::qWait(1200); // a bath tick: the slots show their state
+        QDir().mkpath(PCS_SCREENS_DIR);
+        app::Working_Forms_Picture().save(PCS_SCREENS_DIR "/working_forms.png");
 
         QWidget* iso = Window("Form_Header")->findChild<QWidget*>("img_iso");
         ASSERT_TRUE(iso);
