@@ -3,6 +3,7 @@
 #include "demo_script.h"
 #include "station_app.h"
 #include "station_options.h"
+#include "touch_script.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <unistd.h>
 
@@ -45,6 +47,17 @@ int main(int argc, char** argv) {
         return parsed.Exit;
     }
     const Station_Options& o = *parsed.Options;
+    std::vector<Touch_Step> script;
+    if (!o.Touch_Script.empty()) {
+        std::ifstream in(o.Touch_Script);
+        Touch_Script_File file = Parse_Touch_Script(in);
+        if (!file.Error.empty()) {
+            std::fprintf(stderr, "pcstation: touch script %s %s\n", o.Touch_Script.c_str(),
+                         file.Error.c_str());
+            return Exit_Usage;
+        }
+        script = std::move(file.Steps);
+    }
     if (!Display_Reachable()) {
         std::fputs("pcstation: no display (DISPLAY is not set): run it on the station's screen, under "
                    "Xvfb, or with QT_QPA_PLATFORM=offscreen\n",
@@ -73,7 +86,15 @@ int main(int argc, char** argv) {
                                                  QString::fromLocal8Bit(password ? password : ""));
             demo->Start();
         }
-        return station.Run();
+        std::unique_ptr<Touch_Script> player;
+        if (!o.Touch_Script.empty()) {
+            player = std::make_unique<Touch_Script>(
+                std::move(script), o.Touch_Script.string(),
+                [](const std::string& name) { return Process_Environment()(name.c_str()); });
+            player->Start();
+        }
+        const int code = station.Run();
+        return player && player->Failed() ? int(Exit_Script_Failed) : code;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pcstation: %s\n", e.what());
         return Exit_Failed;

@@ -37,8 +37,9 @@ Settings (settings.txt in the program folder, "key;value;description" a line):
   INSTRUMENT_ID, SAMPLES_BETWEEN_CHECKS, ISO limits, bath times: see the example settings.txt
   installed with the program (share/pcstation/settings.txt).
 
-Exit codes: 0 ended normally, 1 stopped on an error, 2 bad option, 3 a folder or file cannot be
-used, 4 no display (set DISPLAY, run under Xvfb, or QT_QPA_PLATFORM=offscreen).
+Exit codes: 0 ended normally, 1 stopped on an error, 2 bad option or touch script, 3 a folder or
+file cannot be used, 4 no display (set DISPLAY, run under Xvfb, or QT_QPA_PLATFORM=offscreen),
+5 a step of the touch script was not met in time.
 )";
 
 struct Parser {
@@ -67,10 +68,16 @@ struct Parser {
         "Save the login screen to dir/login.png and, when PCSTATION_DEMO_PASSWORD is "
         "set, log in with it on the keys and save dir/working.png.",
         "dir"};
+    QCommandLineOption touch_script{
+        "touch-script",
+        "Play the steps of this file on the screens, touching the controls as a finger would "
+        "(touch, type, wait, wait-file, show, timeout; see README). A step not met in time ends "
+        "the station with exit code 5.",
+        "file"};
     Parser() {
         p.setApplicationDescription("The bench program of the particle-count station.");
         p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        p.addOptions({help, version, folder, pictures, lab_db, trace, screenshots});
+        p.addOptions({help, version, folder, pictures, lab_db, trace, screenshots, touch_script});
     }
 };
 
@@ -182,6 +189,11 @@ Parse_Result Parse_Station_Options(const QStringList& arguments, const Environme
         fs::create_directories(o.Screenshots, ec);
         if (std::string why = Folder_Problem(o.Screenshots, true); !why.empty())
             return Fail(Exit_Bad_Folder, "the screenshot folder " + o.Screenshots.string() + " " + why);
+    }
+    if (parser.p.isSet(parser.touch_script)) {
+        o.Touch_Script = fs::absolute(parser.p.value(parser.touch_script).toStdString(), ec);
+        if (!fs::is_regular_file(o.Touch_Script, ec) || ::access(o.Touch_Script.c_str(), R_OK) != 0)
+            return Fail(Exit_Bad_Folder, "the touch script " + o.Touch_Script.string() + " cannot be read");
     }
     r.Options = std::move(o);
     return r;

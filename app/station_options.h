@@ -14,10 +14,11 @@ namespace pcs::app {
 // Exit codes of pcstation.
 enum Exit_Code : int {
     Exit_Ok = 0,
-    Exit_Failed = 1,     // the station stopped on an error it could not show
-    Exit_Usage = 2,      // an unknown option or a missing option value
-    Exit_Bad_Folder = 3, // a folder or file named by the site cannot be used
-    Exit_No_Display = 4, // no display to draw on
+    Exit_Failed = 1,        // the station stopped on an error it could not show
+    Exit_Usage = 2,         // an unknown option or a missing option value
+    Exit_Bad_Folder = 3,    // a folder or file named by the site cannot be used
+    Exit_No_Display = 4,    // no display to draw on
+    Exit_Script_Failed = 5, // a step of the touch script was not met in time
 };
 
 struct Station_Options {
@@ -34,6 +35,8 @@ struct Station_Options {
     // Save login.png there once the login screen shows, and working.png after a demo login with the
     // password in PCSTATION_DEMO_PASSWORD; empty = none.
     std::filesystem::path Screenshots;
+    // --touch-script: the file of steps played on the screens; empty = none.
+    std::filesystem::path Touch_Script;
 };
 
 struct Parse_Result {

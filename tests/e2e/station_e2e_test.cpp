@@ -1,0 +1,327 @@
+// The whole station as a laboratory runs it: pcstation in a process of its own (offscreen), on a lab
+// database freshly made by labdb and counter-sim on a pseudo-terminal, driven by touch scripts. The
+// statement trace of the sample run is kept in the build tree.
+#include "support/counter_sim_process.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using pcs::test::Counter_Sim;
+using pcs::test::Temp_Dir;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Station_Run {
+    int Exit = -1;
+    std::string Out, Err;
+    // "touch-script: <control> = <text>" lines, in order (a text may go on over several lines).
+    std::vector<std::pair<std::string, std::string>> Shown;
+    std::string Show(const std::string& control) const {
+        for (const auto& [c, text] : Shown)
+            if (c == control) return text;
+        return "<" + control + " not shown>";
+    }
+    std::string Show_Last(const std::string& control) const {
+        for (auto it = Shown.rbegin(); it != Shown.rend(); ++it)
+            if (it->first == control) return it->second;
+        return "<" + control + " not shown>";
+    }
+};
+
+Station_Run Parse_Output(Station_Run r) {
+    std::istringstream in(r.Out);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string head = "touch-script: ";
+        if (line.rfind(head, 0) == 0) {
+            auto eq = line.find(" = ");
+            if (eq != std::string::npos)
+                r.Shown.emplace_back(line.substr(head.size(), eq - head.size()), line.substr(eq + 3));
+        } else if (!r.Shown.empty()) {
+            r.Shown.back().second += "\n" + line;
+        }
+    }
+    return r;
+}
+
+std::string Tool(const char* program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        throw std::runtime_error(std::string(program) + " " + args.join(' ').toStdString() +
+                                 " failed: " + p.readAllStandardError().toStdString());
+    return p.readAllStandardOutput().toStdString();
+}
+
+std::vector<nlohmann::json> Json_Lines(const std::string& text) {
+    std::vector<nlohmann::json> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty() && line[0] == '{') out.push_back(nlohmann::json::parse(line));
+    return out;
+}
+
+struct Login {
+    long long Emp_Num = 0;
+    std::string Name, Password;
+};
+
+// A lab database made and seeded as a site makes it, with the particle-count technicians who can log in.
+struct Fresh_Lab {
+    fs::path File;
+    std::vector<Login> Logins;
+    explicit Fresh_Lab(const fs::path& folder) : File(folder / "lab.db") {
+        const std::string seeded =
+            Tool(LABDB_BIN, {"seed", "--create", "--seed", "4406", QString::fromStdString(File.string())});
+        for (const nlohmann::json& j : Json_Lines(seeded))
+            if (j["station"] == "PARTICLE COUNT" && !j["dismissed"].get<bool>())
+                Logins.push_back({j["emp_num"].get<long long>(), j["name"], j["password"]});
+    }
+    std::string Holder(const std::string& rack) const {
+        auto rows =
+            Json_Lines(Tool(LABDB_BIN, {"query", "--db", QString::fromStdString(File.string()),
+                                        QString::fromStdString("select CURR_USER from "
+                                                               "labrack.dbo.racks where RACK_DESC = '" +
+                                                               rack + "'")}));
+        if (rows.size() != 1) return "<no rack " + rack + ">";
+        return rows[0]["CURR_USER"].is_null() ? "" : rows[0]["CURR_USER"].get<std::string>();
+    }
+};
+
+// A program folder: the example settings with the counter's device and bath times of seconds.
+fs::path Program_Folder(const fs::path& folder, const std::string& counter) {
+    fs::create_directories(folder);
+    std::ifstream in(EXAMPLES_DIR "/settings.txt");
+    std::ofstream out(folder / "settings.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        auto key = line.substr(0, line.find(';'));
+        auto rest =
+            line.find(';') == std::string::npos ? std::string() : line.substr(line.find(';', key.size() + 1));
+        if (key == "COMM_DEVICE") line = key + ";" + counter + rest;
+        if (key == "SAMPLE_SHAKE_TIME") line = key + ";1" + rest;
+        if (key == "SAMPLE_BATH_TIME") line = key + ";3" + rest;
+        out << line << "\n";
+    }
+    return folder;
+}
+
+class Station {
+public:
+    Station(const fs::path& folder, const Fresh_Lab& lab, const Login& who, const char* script,
+            const fs::path& trace = {}, QStringList env = {}) {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        e.insert("PASSWORD", QString::fromStdString(who.Password));
+        for (const QString& kv : env)
+            e.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        proc_.setProcessEnvironment(e);
+        QStringList args{"--folder",       QString::fromStdString(folder.string()),
+                         "--lab-db",       QString::fromStdString(lab.File.string()),
+                         "--touch-script", QString(E2E_SCRIPTS "/") + script};
+        if (!trace.empty()) args << "--sql-trace" << QString::fromStdString(trace.string());
+        proc_.start(PCSTATION_BIN, args);
+    }
+    ~Station() {
+        if (proc_.state() != QProcess::NotRunning) {
+            proc_.kill();
+            proc_.waitForFinished(5000);
+        }
+    }
+    // Waits for the next shown text of the control while the station runs.
+    std::string Wait_Shown(const std::string& control, int ms) {
+        const std::string head = "touch-script: " + control + " = ";
+        for (QElapsedTimer t; !t.isValid() || t.elapsed() < ms;) {
+            if (!t.isValid()) t.start();
+            while (proc_.canReadLine()) {
+                const std::string line = proc_.readLine().trimmed().toStdString();
+                out_ += line + "\n";
+                if (line.rfind(head, 0) == 0) return line.substr(head.size());
+            }
+            if (!proc_.waitForReadyRead(200) && proc_.state() == QProcess::NotRunning) break;
+        }
+        return "<" + control + " not shown: " + proc_.readAllStandardError().toStdString() + ">";
+    }
+    Station_Run Finish(int ms) {
+        Station_Run r;
+        if (!proc_.waitForFinished(ms)) proc_.kill(), proc_.waitForFinished(5000);
+        r.Exit = proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
+        r.Out = out_ + proc_.readAllStandardOutput().toStdString();
+        r.Err = proc_.readAllStandardError().toStdString();
+        return Parse_Output(std::move(r));
+    }
+
+private:
+    QProcess proc_;
+    std::string out_;
+};
+
+std::string Read_File(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The counts the counter reports, channel by channel (2, 5, 15, 25, 50, 100, 200 and 400 um): each
+// different, so a channel stored in the wrong column shows. No code field: the station codes them.
+const std::vector<long long> Check_Counts{4446, 908, 51, 13, 0, 0, 0, 0};
+const std::vector<long long> Sample_Counts{221860, 66655, 3120, 611, 204, 17, 3, 0};
+
+std::string Report(const std::vector<long long>& c, const std::string& label) {
+    std::string line = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,100.00,";
+    for (long long v : c)
+        line += std::to_string(v) + ",";
+    return line + "20.00,03/26/04,12:05:03,LAB.TECH,22222222," + label + ",,";
+}
+
+} // namespace
+
+TEST(Station_End_To_End, OneSampleFromTheRackToTheLabDatabase) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    const Login& tech = lab.Logins[1];
+    const fs::path reports = dir / "reports.txt";
+    std::ofstream(reports) << Report(Check_Counts, "CHECK") << "\n"
+                           << Report(Sample_Counts, "SAMPLE") << "\n";
+    Counter_Sim sim({"--count-time", "0.3", "--reports", QString::fromStdString(reports.string())});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+
+    fs::create_directories(E2E_ARTEFACTS);
+    const fs::path trace = fs::path(E2E_ARTEFACTS) / "first_sample_statements.jsonl";
+    fs::remove(trace);
+    std::printf("statement trace of the run: %s\n", trace.c_str());
+    const fs::path folder = Program_Folder(dir / "station", sim.Path);
+    Station station(folder, lab, tech, "first_sample.touch", trace);
+    Station_Run run = station.Finish(100000);
+    ASSERT_EQ(run.Exit, 0) << run.Err << run.Out;
+
+    // The first outstanding rack was loaded and taken by the technician, and given back at the exit.
+    const std::string rack = run.Show("Form_Rack/lbl_rackDesc");
+    const std::string lab_number = run.Show("Form_Test/lbl_LabNumber_0");
+    const std::string statements = Read_File(trace);
+    const std::string acquire = "exec labrack.dbo.rack_acquisition_upd @rack_id = ";
+    const std::string by =
+        ", @emp_num = " + std::to_string(tech.Emp_Num) + ", @station = 'PARTICLE COUNT', @action = ";
+    const size_t get = statements.find(by + "'GET'"), put = statements.find(by + "'PUT'");
+    ASSERT_NE(get, std::string::npos) << "the rack was not taken";
+    EXPECT_NE(put, std::string::npos) << "the rack was not given back";
+    EXPECT_LT(get, put);
+    EXPECT_NE(statements.find("exec labrack.dbo.outstanding_rackTests @rack_desc = '" + rack + "'"),
+              std::string::npos);
+    EXPECT_EQ(lab.Holder(rack), "");
+    EXPECT_EQ(statements.find(tech.Password), std::string::npos) << "the password is in the trace";
+
+    // The check standard passed and the sample's count was saved before the question.
+    const std::string check_code = run.Show("Form_Test/lbl_Value_0_0");
+    EXPECT_EQ(check_code, "15/13/8");
+    const std::string sample_code = run.Show_Last("Form_Test/lbl_Value_0_0");
+    EXPECT_EQ(run.Show("Form_Test/lbl_RunId_0"), lab_number);
+    EXPECT_NE(run.Show("Form_AlertYesNo/lbl_message").find("Current count is [" + sample_code + "]"),
+              std::string::npos)
+        << run.Show("Form_AlertYesNo/lbl_message");
+    const auto rows = Json_Lines(Tool(LABDB_BIN, {"results", QString::fromStdString(lab.File.string()),
+                                                  "--lab-number", QString::fromStdString(lab_number)}));
+    ASSERT_EQ(rows.size(), 1u) << "one saved result for " << lab_number;
+    const nlohmann::json& row = rows[0];
+    // The station stores six channels; the seventh column is always 0.
+    const char* columns[] = {"PC2", "PC5", "PC15", "PC25", "PC50", "PC100", "PC200"};
+    for (size_t i = 0; i < std::size(columns); ++i)
+        EXPECT_EQ(std::stod(row[columns[i]].get<std::string>()), i < 6 ? double(Sample_Counts[i]) : 0.0)
+            << columns[i];
+    EXPECT_EQ(std::stod(row["SAMPLE_VOLUME"].get<std::string>()), 20.0);
+    EXPECT_EQ(row["EMP_NUM"], std::to_string(tech.Emp_Num));
+    EXPECT_EQ(row["STATUS"], "DONE");
+    EXPECT_EQ(row["ISO_CODE"], sample_code);
+
+    // Answered No, the slot was freed (the script waited for it); the counter left remote mode last.
+    (void)QTest::qWaitFor([&] { return sim.Log().find("REMOTE-") != std::string::npos; }, 5000);
+    const std::string commands = sim.Log();
+    const size_t release = commands.rfind("REMOTE-");
+    ASSERT_NE(release, std::string::npos) << commands;
+    EXPECT_GT(release, commands.rfind("< S")) << commands;
+
+    // The count logs of the run, coded again, give the codes the station showed.
+    std::vector<std::string> recoded;
+    for (const nlohmann::json& j :
+         Json_Lines(Tool(PCREPORT_BIN, {QString::fromStdString((folder / "PC_Active.csv").string()),
+                                        QString::fromStdString((folder / "PC_STD_Passed.csv").string())})))
+        recoded.push_back(j["code_text"]);
+    EXPECT_EQ(recoded, (std::vector<std::string>{check_code, sample_code, check_code}));
+}
+
+TEST(Station_End_To_End, TwoStationsNeverHoldOneRackAndTheSecondIsToldWhoHasIt) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    const Login &first = lab.Logins[1], &second = lab.Logins[2];
+    const fs::path release = dir / "release";
+    // No counter on these benches: the stations never count.
+    Station holder(Program_Folder(dir / "a", (dir / "no-counter").string()), lab, first, "holds_rack.touch",
+                   {}, {"RELEASE_FILE=" + QString::fromStdString(release.string())});
+    const std::string rack = holder.Wait_Shown("Form_Rack/lbl_rackDesc", 30000);
+    ASSERT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << rack;
+
+    Station other(Program_Folder(dir / "b", (dir / "no-counter").string()), lab, second, "rack_in_use.touch");
+    Station_Run told = other.Finish(60000);
+    ASSERT_EQ(told.Exit, 0) << told.Err << told.Out;
+    const std::string alert = told.Show("Form_Alert/lbl_message");
+    EXPECT_NE(
+        alert.find("Rack " + rack + " cannot be taken: it is in use by " + first.Name + " at PARTICLE COUNT"),
+        std::string::npos)
+        << alert;
+    EXPECT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << "the second station took the rack";
+    EXPECT_NE(told.Show("Form_Rack/lbl_rackDesc"), rack);
+
+    std::ofstream(release) << "go\n";
+    Station_Run left = holder.Finish(60000);
+    EXPECT_EQ(left.Exit, 0) << left.Err;
+    EXPECT_EQ(lab.Holder(rack), "");
+}
+
+// A script that cannot go on says which step and what it saw, with an exit code of its own; one that
+// is not a script is refused before any window opens.
+TEST(Station_End_To_End, AStepNotMetInTimeEndsTheStationNamingTheStep) {
+    Temp_Dir dir;
+    std::ofstream(dir / "stuck.touch") << "timeout 0.5\n"
+                                          "wait cmd_Login\n"
+                                          "wait cmd_Login = \"Log in later\"\n";
+    std::ofstream(dir / "bad.touch") << "touch cmd_Login\nswipe left\n";
+    auto run = [&](const char* script) {
+        QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(e);
+        p.start(PCSTATION_BIN, {"--folder", QString::fromStdString(dir.Path().string()), "--touch-script",
+                                QString::fromStdString((dir / script).string())});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return std::make_pair(p.exitCode(), p.readAllStandardError().toStdString());
+    };
+    const auto [stuck, why] = run("stuck.touch");
+    EXPECT_EQ(stuck, 5) << why;
+    EXPECT_NE(why.find("line 3 (wait cmd_Login = Log in later): cmd_Login shows \"Login\""),
+              std::string::npos)
+        << why;
+    const auto [bad, refused] = run("bad.touch");
+    EXPECT_EQ(bad, 2);
+    EXPECT_NE(refused.find("line 2: unknown step 'swipe'"), std::string::npos) << refused;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
