@@ -204,6 +204,7 @@ TEST(Station_End_To_End, OneSampleFromTheRackToTheLabDatabase) {
     const fs::path trace = fs::path(E2E_ARTEFACTS) / "first_sample_statements.jsonl";
     fs::remove(trace);
     std::printf("statement trace of the run: %s\n", trace.c_str());
+    ::testing::Test::RecordProperty("statement_trace", trace.string());
     const fs::path folder = Program_Folder(dir / "station", sim.Path);
     Station station(folder, lab, tech, "first_sample.touch", trace);
     Station_Run run = station.Finish(100000);
