@@ -3,6 +3,7 @@
 #include "demo_script.h"
 #include "station_app.h"
 #include "station_options.h"
+#include "stop_signals.h"
 #include "touch_script.h"
 
 #include <QApplication>
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     try {
         Station_App station(o);
+        Stop_Signals stop([&station] { station.Orderly_Exit(); });
         std::unique_ptr<Demo_Script> demo;
         if (!o.Screenshots.empty()) {
             const char* password = std::getenv("PCSTATION_DEMO_PASSWORD");

@@ -153,6 +153,13 @@ QWidget* Station_App::Login_Screen() {
     return &parts_->login;
 }
 
+void Station_App::Orderly_Exit() {
+    if (parts_->rack_view)
+        parts_->rack_view->Model().img_Exit_Click();
+    else
+        parts_->login.App_Exit();
+}
+
 int Station_App::Run() {
     parts_->login.show();
     return QApplication::exec();

@@ -20,6 +20,9 @@ public:
     // Shows the login screen and runs the event loop until the station exits; the exit code.
     int Run();
     QWidget* Login_Screen();
+    // The exit the rack view's Exit makes (the rack given back, the counter out of remote mode), or the
+    // login screen's when no technician has logged in yet.
+    void Orderly_Exit();
 
 private:
     struct Parts;

@@ -156,6 +156,7 @@ public:
         }
         return "<" + control + " not shown: " + proc_.readAllStandardError().toStdString() + ">";
     }
+    void Terminate() { proc_.terminate(); }
     Station_Run Finish(int ms) {
         Station_Run r;
         if (!proc_.waitForFinished(ms)) proc_.kill(), proc_.waitForFinished(5000);
@@ -291,6 +292,26 @@ TEST(Station_End_To_End, TwoStationsNeverHoldOneRackAndTheSecondIsToldWhoHasIt) 
     Station_Run left = holder.Finish(60000);
     EXPECT_EQ(left.Exit, 0) << left.Err;
     EXPECT_EQ(lab.Holder(rack), "");
+}
+
+// Stopped from outside (a service manager, Ctrl-C in the run command), the station leaves as from its
+// Exit: the rack is given back and the counter leaves remote mode.
+TEST(Station_End_To_End, AStopSignalLeavesAsTheExitDoes) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    Counter_Sim sim({"--count-time", "0.3"});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+    Station station(Program_Folder(dir / "a", sim.Path), lab, lab.Logins[1], "holds_rack.touch", {},
+                    {"RELEASE_FILE=" + QString::fromStdString((dir / "never").string())});
+    const std::string rack = station.Wait_Shown("Form_Rack/lbl_rackDesc", 30000);
+    ASSERT_EQ(lab.Holder(rack), std::to_string(lab.Logins[1].Emp_Num)) << rack;
+    station.Terminate();
+    Station_Run run = station.Finish(30000);
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(lab.Holder(rack), "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.Log().find("REMOTE-") != std::string::npos; }, 5000))
+        << sim.Log();
 }
 
 // A script that cannot go on says which step and what it saw, with an exit code of its own; one that
