@@ -125,8 +125,8 @@ struct Station_App::Parts final : Working_Forms {
     std::unique_ptr<db::Db_Backend> backend{db::With_Statement_Trace(std::make_unique<Any_Backend>())};
     db::Database database{g, *backend, alerts};
     Employee technician{database};
-    Rack rack{database, technician, clock};
-    PrtCount result{database, technician};
+    Rack rack{database, g, alerts, technician, clock};
+    PrtCount result{database, g, technician};
     Batch bath_batch{database};
     Count_Logs logs{options.Program_Folder, alerts};
     Qt_Serial_Port port{Counter_Device_Path(rack.Settings)};

@@ -93,9 +93,9 @@ void BM_Report_To_Saved_Result(benchmark::State& state) {
     Employee emp(db);
     emp.Login(std::string("4711"));
     System_Clock clock;
-    Rack rack(db, emp, clock, g.Connect_String);
+    Rack rack(db, g, alerts, emp, clock, g.Connect_String);
     Batch batch(db);
-    PrtCount result(db, emp);
+    PrtCount result(db, g, emp);
     Count_Logs logs(lab.Folder(), alerts);
     No_Panel panel;
     Station_View view;

@@ -127,7 +127,7 @@ void BM_Next_Rack_Drawn(benchmark::State& state) {
     technician.Emp_Num = 101;
     technician.Station = "PARTICLE COUNT";
     technician.Lab_Code = "VOLMAR";
-    Rack rack(database, technician, clock, g.Connect_String);
+    Rack rack(database, g, ports, technician, clock, g.Connect_String);
     ui::Form_Rack form({g, clock, rack, technician, ports, ports, ports, ports});
     form.Model().rack_width = 95 * 15;
     form.Model().rack_height = 75 * 15;

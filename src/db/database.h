@@ -39,9 +39,6 @@ public:
     int16_t Open_Retry_Count() const { return open_retry_; }
     int16_t Execute_Retry_Count() const { return execute_retry_; }
 
-    Globals& Global_Values() { return globals_; }
-    Alert_Port& Alerts() { return alerts_; }
-
 private:
     std::shared_ptr<Db_Connection> Connect();
     int16_t Count_Timeouts(const std::vector<Error_Record>& records) const;

@@ -25,12 +25,11 @@ std::string Field_Text(const db::Record_Set& rs, std::string_view name, std::str
 
 } // namespace
 
-Rack::Rack(db::Database& db, Employee& employee, const Clock& clock,
+Rack::Rack(db::Database& db, Globals& globals, Alert_Port& alerts, Employee& employee, const Clock& clock,
            const std::optional<std::string>& station_connect_string)
-    : db_(db), employee_(employee), clock_(clock) {
+    : db_(db), g_(globals), alerts_(alerts), employee_(employee), clock_(clock) {
     Lab_Code = Lab_Code_Default;
-    db_.Global_Values().Connect_String =
-        station_connect_string ? *station_connect_string : db::Station_Connect_String();
+    g_.Connect_String = station_connect_string ? *station_connect_string : db::Station_Connect_String();
     Load_Software_settings();
     Initialize_pos();
 }
@@ -57,10 +56,10 @@ std::string Rack::Station_Key() const {
 
 std::shared_ptr<Result_Record> Rack::New_Result_Record() const {
     const std::string s = Station_Key();
-    if (s == "PC" || s == "PARTICLE COUNT") return std::make_shared<PrtCount>(db_, employee_);
+    if (s == "PC" || s == "PARTICLE COUNT") return std::make_shared<PrtCount>(db_, g_, employee_);
     if (s == "SCREENING" || s == "SCREEN" || s == "SPAT" || s == "VISUAL")
         return std::make_shared<Screen>(db_);
-    if (s == "SCALE" || s == "WEIGH") return std::make_shared<Weights>(db_);
+    if (s == "SCALE" || s == "WEIGH") return std::make_shared<Weights>(db_, g_, alerts_);
     if (s == "PQM") return std::make_shared<PQM_FDM>();
     return nullptr;
 }
@@ -202,8 +201,7 @@ void Rack::Rack_Set(const db::Record_Set* rRS, int16_t vPosition) {
 }
 
 bool Rack::Rack_Status_Update(const std::optional<std::string>& sAction) {
-    Globals& g = db_.Global_Values();
-    if (g.Debug_Mode) {
+    if (g_.Debug_Mode) {
         Curr_User = To_Text(static_cast<long long>(employee_.Emp_Num));
         Curr_Station = employee_.Station;
         return true;
@@ -296,11 +294,11 @@ std::string Rack::Sample_Found(const std::string& Lab_Number, const std::string&
 }
 
 void Rack::Load_Software_settings() {
-    pcs::Load_Software_settings(Settings, db_.Global_Values());
+    pcs::Load_Software_settings(Settings, g_);
 }
 
 void Rack::Set_Global_Variables() {
-    pcs::Set_Global_Variables(Settings, db_.Global_Values());
+    pcs::Set_Global_Variables(Settings, g_);
 }
 
 void Rack::Get_SoftwareId() {

@@ -4,6 +4,7 @@
 
 #include "common/clock.h"
 #include "common/globals.h"
+#include "common/ports.h"
 #include "db/database.h"
 #include "db/record_set.h"
 #include "lab/rack_position.h"
@@ -21,7 +22,7 @@ class Rack {
 public:
     // Stores the station's connection string (the one given, else the site's or the built-in one, as
     // the login screen does), loads the settings file and starts with no rack.
-    Rack(db::Database& db, Employee& employee, const Clock& clock,
+    Rack(db::Database& db, Globals& globals, Alert_Port& alerts, Employee& employee, const Clock& clock,
          const std::optional<std::string>& station_connect_string = std::nullopt);
 
     std::string Rack_id;     // RACK_ID; spliced unquoted, so checked to be a number before use
@@ -79,6 +80,8 @@ private:
     std::shared_ptr<Result_Record> New_Result_Record() const;
 
     db::Database& db_;
+    Globals& g_;
+    Alert_Port& alerts_;
     Employee& employee_;
     const Clock& clock_;
 };

@@ -30,7 +30,7 @@ void PrtCount::Save_Results(const std::string& Lab_Number, int16_t Emp_Num, cons
                       Text_Value(PC200) + "', " + "@empnum = " + To_Text(static_cast<long long>(Emp_Num)) +
                       ", " + "@test = 'N' ";
 
-    if (db_.Global_Values().Debug_Mode) {
+    if (g_.Debug_Mode) {
         Status = "DONE";
         Lab_Code = Lab_Code_Default;
         saveOk = true;
@@ -61,7 +61,7 @@ bool PrtCount::Redo_Sample(const std::string& Lab_Number, const std::string&) {
                       "@labcode = '" + Lab_Code_Default + "', " + "@testgrp = 'PrtCount', " +
                       "@class = 'REDO', " + "@comments = 'Test inserted by technician (" +
                       SQL_Escape(Trim(employee_.Full_name)) + ")'," + "@return_status = 'Y'";
-    if (db_.Global_Values().Debug_Mode) return true;
+    if (g_.Debug_Mode) return true;
     db::Record_Set rs = db::Open_Checked(db_, sql, "the repeat run");
     if (rs.Eof()) return false;
     return Trim(rs.Value("STATUS").value_or("")) == "READY";
@@ -72,7 +72,7 @@ bool PrtCount::Remove_Sample(const std::string& Lab_Number, const std::string& A
                       "@empnum = " + To_Text(static_cast<long long>(employee_.Emp_Num)) + ", " +
                       "@labcode = '" + Lab_Code_Default + "', " + "@testgrp = 'PrtCount', " +
                       "@testaction = '" + SQL_Escape(Action) + "' ";
-    if (db_.Global_Values().Debug_Mode) return true;
+    if (g_.Debug_Mode) return true;
     db::Record_Set rs = db::Open_Checked(db_, sql, "the test removal");
     if (rs.Eof()) return false;
     return Trim(rs.Value("LAB_STATUS").value_or("")) == "DONE";

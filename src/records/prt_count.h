@@ -2,6 +2,7 @@
 // result, a repeat run, and taking the test off the sample.
 #pragma once
 
+#include "common/globals.h"
 #include "db/database.h"
 #include "records/employee.h"
 #include "records/result_record.h"
@@ -14,8 +15,9 @@ namespace pcs {
 
 class PrtCount : public Result_Record, public Sample_Remover {
 public:
-    // The debug flag is read from the database's globals at each write.
-    PrtCount(db::Database& db, const Employee& employee) : db_(db), employee_(employee) {}
+    // The debug flag is read from the globals at each write.
+    PrtCount(db::Database& db, const Globals& globals, const Employee& employee)
+        : db_(db), g_(globals), employee_(employee) {}
 
     std::string Record_Kind() const override { return "PrtCount"; }
 
@@ -40,6 +42,7 @@ public:
 
 private:
     db::Database& db_;
+    const Globals& g_;
     const Employee& employee_;
 };
 

@@ -6,7 +6,8 @@
 
 namespace pcs {
 
-Weights::Weights(db::Database& db) : db_(db) {
+Weights::Weights(db::Database& db, const Globals& globals, Alert_Port& alerts)
+    : db_(db), g_(globals), alerts_(alerts) {
     SetValues();
     dflt_Weight = Weight;
 }
@@ -35,7 +36,7 @@ bool Weights::Weight_Assigned(const std::optional<std::string>& vWeight) {
     auto v = Try_Double(t);
     if (!v) return false;
     if (*v <= 0) {
-        Show_Alert(db_.Alerts(), std::string("A negative weight value is not a valid"));
+        Show_Alert(alerts_, std::string("A negative weight value is not a valid"));
         return false;
     }
     Weight = t;
@@ -44,7 +45,7 @@ bool Weights::Weight_Assigned(const std::optional<std::string>& vWeight) {
 
 bool Weights::Save_Weight(const std::optional<std::string>&) {
     if (!isChanged()) return false;
-    const std::string& test_code = db_.Global_Values().Test_Code;
+    const std::string& test_code = g_.Test_Code;
     const std::string suffix = Table_Suffix(test_code);
     std::string lab_id;
     if (!suffix.empty()) lab_id = SQL_Number(Lab_Id, "The lab id");

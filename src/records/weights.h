@@ -2,6 +2,8 @@
 // to the lab tracking table.
 #pragma once
 
+#include "common/globals.h"
+#include "common/ports.h"
 #include "db/database.h"
 #include "records/result_record.h"
 
@@ -12,8 +14,8 @@ namespace pcs {
 
 class Weights : public Rating_Record {
 public:
-    // The test group comes from the globals' Test_Code; alerts go to the database's alert port.
-    explicit Weights(db::Database& db);
+    // The test group comes from the globals' Test_Code, read at each save.
+    Weights(db::Database& db, const Globals& globals, Alert_Port& alerts);
 
     std::string Record_Kind() const override { return "WEIGHT"; }
 
@@ -43,6 +45,8 @@ public:
 
 private:
     db::Database& db_;
+    const Globals& g_;
+    Alert_Port& alerts_;
 };
 
 } // namespace pcs

@@ -272,7 +272,7 @@ struct Panel_With_Records : pcs::test::Records_Fixture {
     Scripted_Serial_Port port;
     Recording_View view;
     Settings_Collection settings;
-    PrtCount rec{db, emp};
+    PrtCount rec{db, g, emp};
     Action_Panel panel{g, clock, alerts, port, rec, view};
     Panel_With_Records() {
         emp.Emp_Num = 117;

@@ -1,6 +1,6 @@
 #include "common/text.h"
-#include "records/prt_count.h"
 #include "db/statement_error.h"
+#include "records/prt_count.h"
 #include "records_fixture.h"
 
 using namespace pcs;
@@ -9,7 +9,7 @@ using namespace pcs::test;
 namespace {
 
 struct PrtCountTest : Records_Fixture {
-    PrtCount rec{db, emp};
+    PrtCount rec{db, g, emp};
     PrtCountTest() {
         emp.Emp_Num = 117;
         emp.Full_name = " Ann Lee ";

@@ -1,10 +1,10 @@
 #include "common/sql.h"
 #include "common/text.h"
-#include "records/prt_count.h"
 #include "db/connect_string.h"
 #include "db/statement_error.h"
 #include "lab/rack.h"
 #include "records/pqm_fdm.h"
+#include "records/prt_count.h"
 #include "records/screen.h"
 #include "records/weights.h"
 #include "records_fixture.h"
@@ -45,7 +45,7 @@ struct RackTest : Records_Fixture {
         g.App_Folder = dir.Path().string() + "/";
         emp.Station = "PARTICLE COUNT";
         emp.Emp_Num = 117;
-        rack = std::make_unique<Rack>(db, emp, clock, std::string("DSN=LAB"));
+        rack = std::make_unique<Rack>(db, g, alerts, emp, clock, std::string("DSN=LAB"));
     }
 
     void Answer_Rack(std::vector<std::vector<db::Field>> rows) {
@@ -63,9 +63,9 @@ TEST_F(RackTest, CreationLoadsTheSettingsFileAndStartsEmpty) {
     EXPECT_TRUE(rack->Pos.empty());
     EXPECT_TRUE(backend.Statements.empty());
 
-    Rack with_connection(db, emp, clock, std::string("DSN=STATION"));
+    Rack with_connection(db, g, alerts, emp, clock, std::string("DSN=STATION"));
     EXPECT_EQ(g.Connect_String, "DSN=STATION");
-    Rack with_station_default(db, emp, clock);
+    Rack with_station_default(db, g, alerts, emp, clock);
     EXPECT_EQ(g.Connect_String, db::Station_Connect_String());
 }
 

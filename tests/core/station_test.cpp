@@ -38,9 +38,9 @@ struct Station_Scripted : Records_Fixture {
     Temp_Dir dir;
     Manual_Clock clock{std::chrono::system_clock::now()};
     Recording_Status status;
-    Rack rack{db, emp, clock, std::string("DSN=LAB")};
+    Rack rack{db, g, alerts, emp, clock, std::string("DSN=LAB")};
     Batch batch{db};
-    PrtCount result{db, emp};
+    PrtCount result{db, g, emp};
     Count_Logs logs{dir.Path(), alerts};
     Scripted_Panel panel;
     Station_View view;

@@ -8,7 +8,7 @@ using namespace pcs::test;
 namespace {
 
 struct WeightsTest : Records_Fixture {
-    Weights rec{db};
+    Weights rec{db, g, alerts};
     WeightsTest() {
         rec.Lab_Id = " 5001 ";
         rec.Run_No = 1;

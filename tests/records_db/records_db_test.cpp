@@ -1,15 +1,15 @@
 // The station's records against the embedded lab database: the same statement texts, real answers.
 #include "common/globals.h"
 #include "common/text.h"
-#include "records/prt_count.h"
 #include "db/database.h"
 #include "embedded_backend.h"
 #include "lab/batch.h"
 #include "lab/rack.h"
 #include "lab_admin.h"
+#include "records/employee.h"
+#include "records/prt_count.h"
 #include "records/screen.h"
 #include "records/weights.h"
-#include "records/employee.h"
 #include "support/fake_ports.h"
 #include "support/temp_dir.h"
 
@@ -69,7 +69,7 @@ struct RecordsDb : ::testing::Test {
     }
 
     std::unique_ptr<Rack> Loaded_Rack() {
-        auto rack = std::make_unique<Rack>(*db, *emp, clock, connect);
+        auto rack = std::make_unique<Rack>(*db, g, alerts, *emp, clock, connect);
         rack->Rack_Load("R-TEST", "PrtCount");
         return rack;
     }
@@ -127,7 +127,7 @@ TEST_F(RecordsDb, LoadAcquireAndRelease) {
     Employee other(*db);
     other.Station = "SCREEN";
     ASSERT_TRUE(other.Login(std::string(Other_Password)));
-    Rack theirs(*db, other, clock, connect);
+    Rack theirs(*db, g, alerts, other, clock, connect);
     theirs.Rack_Load("R-TEST", "PrtCount");
     EXPECT_FALSE(theirs.Rack_Status_Update(std::string("GET")));
     EXPECT_EQ(Trim(theirs.Curr_User), "117");
@@ -173,7 +173,7 @@ TEST_F(RecordsDb, ListsAndSearch) {
 
 TEST_F(RecordsDb, SaveRedoAndRemove) {
     ASSERT_TRUE(emp->Login(std::string(Password)));
-    PrtCount rec(*db, *emp);
+    PrtCount rec(*db, g, *emp);
     rec.Save_Results(lab_numbers[0], emp->Emp_Num, std::string("25"), std::string("12000"),
                      std::string("3000"), std::string("400"), std::string("50"), std::string("10"),
                      std::string("1"), std::string("0"), "");
@@ -254,7 +254,7 @@ TEST_F(RecordsDb, ScreeningAndWeighingRecords) {
     ASSERT_TRUE(emp->Login(std::string(Password)));
 
     emp->Station = "SCREENING";
-    Rack rack(*db, *emp, clock, connect);
+    Rack rack(*db, g, alerts, *emp, clock, connect);
     rack.Rack_Load("S-TEST", "SCREEN");
     auto screen = std::dynamic_pointer_cast<Screen>(rack.Pos_Item(1).Rec);
     ASSERT_TRUE(screen);

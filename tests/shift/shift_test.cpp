@@ -255,8 +255,8 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
     g.Connect_String = embedded::Embedded_Connect_String(lab);
     db::Database database(g, backend, alerts);
     Employee technician(database);
-    Rack rack(database, technician, clock, g.Connect_String); // loads settings.txt
-    PrtCount result(database, technician);
+    Rack rack(database, g, alerts, technician, clock, g.Connect_String); // loads settings.txt
+    PrtCount result(database, g, technician);
     Batch batch(database);
     Count_Logs logs(dir.Path(), alerts);
     Counter_Panel panel(g, clock, alerts, result, rack.Settings);

@@ -139,9 +139,9 @@ struct StationDb : ::testing::Test {
         db = std::make_unique<db::Database>(g, backend, alerts);
         emp = std::make_unique<Employee>(*db);
         EXPECT_TRUE(emp->Login(std::string(Password)));
-        rack = std::make_unique<Rack>(*db, *emp, clock, connect);
+        rack = std::make_unique<Rack>(*db, g, alerts, *emp, clock, connect);
         logs = std::make_unique<Count_Logs>(dir.Path(), alerts);
-        result = std::make_unique<PrtCount>(*db, *emp);
+        result = std::make_unique<PrtCount>(*db, g, *emp);
     }
 
     // A station as the form load leaves it, on a batch of its own (as after a restart).

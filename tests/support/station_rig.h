@@ -125,9 +125,9 @@ struct Station_Rig {
                 if (!Technician->Login(l.Password)) throw std::runtime_error("demo login refused");
                 break;
             }
-        Current_Rack = std::make_unique<Rack>(*Db, *Technician, Clock, G.Connect_String);
+        Current_Rack = std::make_unique<Rack>(*Db, G, Alerts, *Technician, Clock, G.Connect_String);
         Bath_Batch = std::make_unique<Batch>(*Db);
-        Result = std::make_unique<PrtCount>(*Db, *Technician);
+        Result = std::make_unique<PrtCount>(*Db, G, *Technician);
         Logs = std::make_unique<Count_Logs>(Folder.Path(), Alerts);
         Port = std::make_unique<Qt_Serial_Port>(counter_device);
         Counter = Port.get();

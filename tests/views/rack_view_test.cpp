@@ -51,7 +51,7 @@ TEST_F(Views_Test, NavigationWalksTheListAndHandsEachRackBack) {
 
     // Released, a rack can be taken by a second station.
     auto other = Technician(102);
-    Rack second(*Db, *other, Clock, G.Connect_String);
+    Rack second(*Db, G, Alerts, *other, Clock, G.Connect_String);
     second.Rack_Load("RACK-A", "PrtCount");
     EXPECT_TRUE(second.Rack_Status_Update("GET"));
     EXPECT_EQ(Holder("RACK-A"), "102");
@@ -242,7 +242,7 @@ TEST_F(Views_Test, BadRacksAndAFailingSearchLeaveTheLoadedRackInPlace) {
 
     // Rack B is held by a second station: the holder is named, rack C stays loaded and held.
     auto other = Technician(102);
-    Rack second(*Db, *other, Clock, G.Connect_String);
+    Rack second(*Db, G, Alerts, *other, Clock, G.Connect_String);
     second.Rack_Load("RACK-B", "PrtCount");
     ASSERT_TRUE(second.Rack_Status_Update("GET"));
     View->bttn_Nav_Click(1);
@@ -283,7 +283,7 @@ TEST_F(Views_Test, TouchingACellPutsTheSampleIntoTheStationsBath) {
     } panel;
     Station_View screens;
     Batch batch(*Db);
-    PrtCount result(*Db, *Emp);
+    PrtCount result(*Db, G, *Emp);
     Count_Logs logs(Folder.Path(), Alerts);
     Station station({G, Clock, Alerts, Status, *Db, *Rack_, batch, result, *Emp, logs, panel, screens});
     station.Load(false, Folder.Path());

@@ -138,7 +138,7 @@ protected:
         G.Test_Code = "PrtCount";
         Db = std::make_unique<db::Database>(G, Backend, Alerts);
         Emp = Technician(101);
-        Rack_ = std::make_unique<Rack>(*Db, *Emp, Clock, G.Connect_String);
+        Rack_ = std::make_unique<Rack>(*Db, G, Alerts, *Emp, Clock, G.Connect_String);
     }
 
     std::unique_ptr<Employee> Technician(int16_t number) {
