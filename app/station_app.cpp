@@ -5,6 +5,7 @@
 #include "qt_serial_port.h"
 
 #include "common/globals.h"
+#include "common/messages.h"
 #include "counter/count_logs.h"
 #include "counter/counter_link.h"
 #include "db/database.h"
@@ -27,6 +28,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -160,8 +162,29 @@ void Station_App::Orderly_Exit() {
         parts_->login.App_Exit();
 }
 
+bool Station_App::Refuse_Damaged_Lab_Database() {
+    std::optional<std::string> damage;
+    try {
+        damage = parts_->database.Check_Damage();
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (!damage) return false;
+    std::fprintf(stderr, "pcstation: the lab database is damaged, nothing was written: %s\n",
+                 damage->c_str());
+    pcs::Show_Alert(parts_->alerts,
+               "The lab database is damaged and the station will not write into it:\r\n" + *damage +
+                   "\r\nThe station closes now. Call the lab's IT to restore the lab database "
+                   "from a copy.");
+    return true;
+}
+
 int Station_App::Run() {
     parts_->login.show();
+    // The whole-file check reads every page: it runs once the login screen is up, not before it.
+    QTimer::singleShot(0, &parts_->login, [this] {
+        if (Refuse_Damaged_Lab_Database()) QApplication::exit(Exit_Damaged_Lab_Database);
+    });
     return QApplication::exec();
 }
 

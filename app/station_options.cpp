@@ -39,7 +39,8 @@ Settings (settings.txt in the program folder, "key;value;description" a line):
 
 Exit codes: 0 ended normally, 1 stopped on an error, 2 bad option or touch script, 3 a folder or
 file cannot be used, 4 no display (set DISPLAY, run under Xvfb, or QT_QPA_PLATFORM=offscreen),
-5 a step of the touch script was not met in time. SIGTERM, SIGINT (Ctrl-C) and SIGHUP end the
+5 a step of the touch script was not met in time, 6 the lab database is damaged (the technician is
+told; nothing is written into it). SIGTERM, SIGINT (Ctrl-C) and SIGHUP end the
 station as its Exit does: the rack is given back and the counter leaves remote mode.
 )";
 

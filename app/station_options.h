@@ -14,11 +14,12 @@ namespace pcs::app {
 // Exit codes of pcstation.
 enum Exit_Code : int {
     Exit_Ok = 0,
-    Exit_Failed = 1,        // the station stopped on an error it could not show
-    Exit_Usage = 2,         // an unknown option or a missing option value
-    Exit_Bad_Folder = 3,    // a folder or file named by the site cannot be used
-    Exit_No_Display = 4,    // no display to draw on
-    Exit_Script_Failed = 5, // a step of the touch script was not met in time
+    Exit_Failed = 1,               // the station stopped on an error it could not show
+    Exit_Usage = 2,                // an unknown option or a missing option value
+    Exit_Bad_Folder = 3,           // a folder or file named by the site cannot be used
+    Exit_No_Display = 4,           // no display to draw on
+    Exit_Script_Failed = 5,        // a step of the touch script was not met in time
+    Exit_Damaged_Lab_Database = 6, // the lab database's files are damaged: nothing is written into them
 };
 
 struct Station_Options {

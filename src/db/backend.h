@@ -72,6 +72,13 @@ public:
     // Opens a connection; throws Connect_Error when it cannot.
     virtual std::unique_ptr<Db_Connection> Connect(const std::string& connect_string,
                                                    const Connect_Options& options) = 0;
+    // Damage found in the stored data the string names, in words for the technician (never the string
+    // itself); nullopt when sound or when the backend cannot look (a server checks its own files).
+    // Throws Connect_Error when the data source cannot be reached.
+    virtual std::optional<std::string> Check_Damage(const std::string& connect_string) {
+        (void)connect_string;
+        return std::nullopt;
+    }
 };
 
 } // namespace pcs::db

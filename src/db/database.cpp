@@ -17,12 +17,20 @@ struct Counter_Reset {
 Database::Database(Globals& globals, Db_Backend& backend, Alert_Port& alerts)
     : globals_(globals), backend_(backend), alerts_(alerts) {}
 
-std::shared_ptr<Db_Connection> Database::Connect() {
+const std::string& Database::Connect_String() {
     if (globals_.Connect_String.empty()) globals_.Connect_String = fallback_;
+    return globals_.Connect_String;
+}
+
+std::optional<std::string> Database::Check_Damage() {
+    return backend_.Check_Damage(Connect_String());
+}
+
+std::shared_ptr<Db_Connection> Database::Connect() {
     Connect_Options options;
     options.Command_Timeout_S = 20;
     options.Connection_Timeout_S = 300;
-    return std::shared_ptr<Db_Connection>(backend_.Connect(globals_.Connect_String, options));
+    return std::shared_ptr<Db_Connection>(backend_.Connect(Connect_String(), options));
 }
 
 int16_t Database::Count_Timeouts(const std::vector<Error_Record>& records) const {

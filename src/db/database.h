@@ -8,6 +8,7 @@
 #include "db/record_set.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ public:
     // nonzero number. Throws Connect_Error when the data source cannot be reached.
     bool Execute_SQL(const std::string& sql, bool show_errors = true);
 
+    // Checks the stored data the connection string names for damage (the whole of it: once at start, not
+    // per statement); what is damaged in words, nullopt when sound or when the backend cannot tell.
+    // Throws Connect_Error when the data source cannot be reached.
+    std::optional<std::string> Check_Damage();
+
     // Shows the records with a nonzero number in one alert (when asked) and returns how many there were.
     int16_t Show_DB_Errors(const std::vector<Error_Record>& records, bool show_errors);
 
@@ -40,6 +46,8 @@ public:
     int16_t Execute_Retry_Count() const { return execute_retry_; }
 
 private:
+    // The globals' connection string, the fallback stored there first when it is empty.
+    const std::string& Connect_String();
     std::shared_ptr<Db_Connection> Connect();
     int16_t Count_Timeouts(const std::vector<Error_Record>& records) const;
 

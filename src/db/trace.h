@@ -41,6 +41,9 @@ public:
 
     std::unique_ptr<Db_Connection> Connect(const std::string& connect_string,
                                            const Connect_Options& options) override;
+    std::optional<std::string> Check_Damage(const std::string& connect_string) override {
+        return inner_.Check_Damage(connect_string);
+    }
 
 private:
     std::unique_ptr<Db_Backend> owned_;

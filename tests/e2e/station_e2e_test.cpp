@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -340,6 +341,33 @@ TEST(Station_End_To_End, AStepNotMetInTimeEndsTheStationNamingTheStep) {
     const auto [bad, refused] = run("bad.touch");
     EXPECT_EQ(bad, 2);
     EXPECT_NE(refused.find("line 2: unknown step 'swipe'"), std::string::npos) << refused;
+}
+
+// Damage found at start is named to the technician, and the station leaves without writing a byte.
+TEST(Station_End_To_End, ADamagedLabDatabaseIsNamedAndNothingIsWrittenIntoIt) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_FALSE(lab.Logins.empty());
+    {
+        std::fstream f(lab.File, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekg(0, std::ios::end);
+        const std::streamoff size = f.tellg();
+        ASSERT_GT(size, 4 * 4096);
+        std::mt19937 rng(9);
+        f.seekp(size - 3 * 4096);
+        for (int i = 0; i < 3 * 4096; ++i)
+            f.put(static_cast<char>(rng()));
+    }
+    const std::string before = Read_File(lab.File);
+    Station station(Program_Folder(dir / "station", (dir / "no-counter").string()), lab, lab.Logins[0],
+                    "damaged_lab.touch");
+    Station_Run run = station.Finish(60000);
+    EXPECT_EQ(run.Exit, 6) << run.Err;
+    const std::string told = run.Show("Form_Alert/lbl_message");
+    EXPECT_NE(told.find("lab.db"), std::string::npos) << told;
+    EXPECT_NE(told.find("will not write"), std::string::npos) << told;
+    EXPECT_EQ((told + run.Err).find("EMBEDDED="), std::string::npos) << told << run.Err;
+    EXPECT_TRUE(Read_File(lab.File) == before);
 }
 
 int main(int argc, char** argv) {

@@ -24,6 +24,11 @@ std::unique_ptr<db::Db_Connection> Any_Backend::Connect(const std::string& conne
 #endif
 }
 
+std::optional<std::string> Any_Backend::Check_Damage(const std::string& connect_string) {
+    if (embedded::Is_Embedded_Connect_String(connect_string)) return embedded_->Check_Damage(connect_string);
+    return std::nullopt;
+}
+
 std::string Fallback_Connect_String(const std::filesystem::path& program_folder) {
     return embedded::Embedded_Connect_String(program_folder / embedded::Fallback_File_Name);
 }

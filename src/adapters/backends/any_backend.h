@@ -19,6 +19,8 @@ public:
 
     std::unique_ptr<db::Db_Connection> Connect(const std::string& connect_string,
                                                const db::Connect_Options& options) override;
+    // The embedded lab database is checked; the lab's SQL server checks its own files.
+    std::optional<std::string> Check_Damage(const std::string& connect_string) override;
 
 private:
     std::unique_ptr<db::Db_Backend> embedded_;

@@ -46,7 +46,7 @@ public:
     // An integrity check of the whole file set (it reads every page: once at start, not per statement):
     // what is damaged, in words for the technician; nullopt when sound. Throws db::Connect_Error when the
     // file set cannot be reached.
-    std::optional<std::string> Check_Damage(const std::string& connect_string);
+    std::optional<std::string> Check_Damage(const std::string& connect_string) override;
 
     // How long a statement waits for another process's lock before it fails with the timeout number
     // (and is retried by the database layer). By default the command timeout.
