@@ -48,7 +48,7 @@ Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
     Exec_Outcome outcome = connection->Execute(sql);
     if (outcome.Ok) {
         Show_DB_Errors(outcome.Errors, show_errors);
-        if (!outcome.Rows) return Record_Set();
+        if (!outcome.Rows) return Record_Set::Ran_Without_Rows();
         return Record_Set(std::move(connection), std::move(outcome.Rows));
     }
     int16_t timeouts = Count_Timeouts(outcome.Errors);
@@ -57,7 +57,7 @@ Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
         connection.reset();
         return Open_Recordset(sql, show_errors);
     }
-    return Record_Set();
+    return Record_Set::Failed_With(std::move(outcome.Errors));
 }
 
 bool Database::Execute_SQL(const std::string& sql, bool show_errors) {

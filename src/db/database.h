@@ -19,8 +19,9 @@ public:
     // The backend opens whatever Connect_String names; alerts go to the alert port.
     Database(Globals& globals, Db_Backend& backend, Alert_Port& alerts);
 
-    // Runs a statement that returns rows. Always returns a result set: the statement's, or one that
-    // was never opened when the statement failed (its first read throws Not_Open_Error).
+    // Runs a statement that returns rows. Always returns a result set: the statement's, one that ran
+    // without rows when it answered none, or a failed one with its error records (its first read throws
+    // Not_Open_Error).
     // Throws Connect_Error when the data source cannot be reached.
     Record_Set Open_Recordset(const std::string& sql, bool show_errors = true);
 

@@ -7,6 +7,19 @@ namespace pcs::db {
 Record_Set::Record_Set(std::shared_ptr<Db_Connection> connection, std::unique_ptr<Db_Cursor> cursor)
     : cursor_(std::move(cursor)), connection_(std::move(connection)) {
     if (cursor_) eof_ = !cursor_->Fetch();
+    outcome_ = cursor_ ? Outcome::Rows : Outcome::No_Rows;
+}
+
+Record_Set Record_Set::Ran_Without_Rows() {
+    Record_Set rs;
+    rs.outcome_ = Outcome::No_Rows;
+    return rs;
+}
+
+Record_Set Record_Set::Failed_With(std::vector<Error_Record> errors) {
+    Record_Set rs;
+    rs.errors_ = std::move(errors);
+    return rs;
 }
 
 void Record_Set::Require_Open() const {
@@ -14,11 +27,13 @@ void Record_Set::Require_Open() const {
 }
 
 bool Record_Set::Eof() const {
+    if (outcome_ == Outcome::No_Rows) return true;
     Require_Open();
     return eof_;
 }
 
 void Record_Set::Move_Next() {
+    if (outcome_ == Outcome::No_Rows) throw No_Current_Row_Error();
     Require_Open();
     if (eof_) throw No_Current_Row_Error();
     eof_ = !cursor_->Fetch();
@@ -32,6 +47,8 @@ void Record_Set::Close() noexcept {
 }
 
 const std::vector<std::string>& Record_Set::Columns() const {
+    static const std::vector<std::string> none;
+    if (outcome_ == Outcome::No_Rows) return none;
     Require_Open();
     return cursor_->Columns();
 }

@@ -1,5 +1,8 @@
 // The result set the station's records read: end-of-data, fields by name (any case), NULL test,
-// next row and close. One that was never opened throws Not_Open_Error on its first read.
+// next row and close. It says which of three it was: a statement that answered with a result set (its
+// rows may be none), one that ran and answered no result set at all (at its end from the start, with no
+// columns), or one that failed (with its error records); a failed one throws Not_Open_Error on its
+// first read, as does any set after Close.
 #pragma once
 
 #include "db/backend.h"
@@ -46,15 +49,24 @@ public:
 
 class Record_Set {
 public:
-    Record_Set() = default; // never opened
+    enum class Outcome { Rows, No_Rows, Failed };
+
+    Record_Set() = default; // failed, with no error records
     Record_Set(std::shared_ptr<Db_Connection> connection, std::unique_ptr<Db_Cursor> cursor);
+    static Record_Set Ran_Without_Rows();
+    static Record_Set Failed_With(std::vector<Error_Record> errors);
     Record_Set(Record_Set&&) noexcept = default;
     Record_Set& operator=(Record_Set&&) noexcept = default;
     Record_Set(const Record_Set&) = delete;
     Record_Set& operator=(const Record_Set&) = delete;
     ~Record_Set() { Close(); }
 
+    // True while a result set is there to read (never for one that ran without rows or failed).
     bool Is_Open() const noexcept { return cursor_ != nullptr; }
+    Outcome Result() const noexcept { return outcome_; }
+    bool Failed() const noexcept { return outcome_ == Outcome::Failed; }
+    // The error records of a failed statement (none when it failed before reaching the database).
+    const std::vector<Error_Record>& Errors() const noexcept { return errors_; }
     bool Eof() const;
     void Move_Next();
     void Close() noexcept;
@@ -82,6 +94,8 @@ private:
     std::unique_ptr<Db_Cursor> cursor_; // declared after nothing it depends on; destroyed first
     std::shared_ptr<Db_Connection> connection_;
     bool eof_ = true;
+    Outcome outcome_ = Outcome::Failed;
+    std::vector<Error_Record> errors_;
 };
 
 } // namespace pcs::db

@@ -4,7 +4,7 @@ namespace pcs::db {
 
 Record_Set Open_Checked(Database& db, const std::string& sql, std::string_view operation) {
     Record_Set rs = db.Open_Recordset(sql, true);
-    if (!rs.Is_Open()) throw Statement_Failed_Error(operation);
+    if (rs.Failed()) throw Statement_Failed_Error(operation);
     return rs;
 }
 

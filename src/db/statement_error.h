@@ -10,7 +10,7 @@
 
 namespace pcs::db {
 
-// A statement that did not run or gave no result set where rows were expected (an unopened result set).
+// A statement that did not run (a failed result set).
 class Statement_Failed_Error : public Db_Error {
 public:
     explicit Statement_Failed_Error(std::string_view operation)
@@ -29,7 +29,8 @@ public:
     using Db_Error::Db_Error;
 };
 
-// Open_Recordset that raises Statement_Failed_Error instead of handing back an unopened result set.
+// Open_Recordset that raises Statement_Failed_Error instead of handing back a failed result set; one
+// that ran without rows comes back at its end.
 Record_Set Open_Checked(Database& db, const std::string& sql, std::string_view operation);
 
 // The field of the current row, or NULL when the statement did not return that column.

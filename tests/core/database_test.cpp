@@ -1,5 +1,6 @@
 #include "common/text.h"
 #include "db/database.h"
+#include "db/statement_error.h"
 #include "support/fake_ports.h"
 #include "support/scripted_backend.h"
 
@@ -121,4 +122,36 @@ TEST(RecordSet, FieldsByNameInAnyCaseWithNulls) {
     EXPECT_THROW(rs.Value("EMP_NUM"), No_Current_Row_Error);
     rs.Close();
     EXPECT_THROW(rs.Eof(), Not_Open_Error);
+}
+
+// A result set says which it was, and the checked reader raises only for a statement that failed.
+TEST_F(DatabaseAccess, AResultSetTellsRowsNoRowsAndFailureApart) {
+    backend.Queue.push_back(Answer_Script::Rows_Of(Table{{"STATUS"}, {}}));
+    backend.Queue.push_back(Answer_Script::No_Rows());
+    backend.Queue.push_back(
+        Answer_Script::Failure({{-2147217900, "Invalid object name 'x'.", "42S02", 208}}));
+    backend.Queue.push_back(Answer_Script::No_Rows());
+    backend.Queue.push_back(
+        Answer_Script::Failure({{-2147217900, "Invalid object name 'x'.", "42S02", 208}}));
+
+    Record_Set empty = db.Open_Recordset("select STATUS from t", true);
+    EXPECT_EQ(empty.Result(), Record_Set::Outcome::Rows);
+    EXPECT_TRUE(empty.Is_Open());
+    EXPECT_TRUE(empty.Eof());
+
+    Record_Set none = db.Open_Recordset("exec p", true);
+    EXPECT_EQ(none.Result(), Record_Set::Outcome::No_Rows);
+    EXPECT_FALSE(none.Is_Open());
+    EXPECT_TRUE(none.Eof());
+    EXPECT_FALSE(none.Has_Column("STATUS"));
+    EXPECT_THROW(none.Move_Next(), No_Current_Row_Error);
+
+    Record_Set failed = db.Open_Recordset("select x", true);
+    EXPECT_TRUE(failed.Failed());
+    ASSERT_EQ(failed.Errors().size(), 1u);
+    EXPECT_EQ(failed.Errors()[0].Native_Error, 208);
+    EXPECT_THROW(failed.Eof(), Not_Open_Error);
+
+    EXPECT_TRUE(Open_Checked(db, "exec p", "the answer").Eof());
+    EXPECT_THROW(Open_Checked(db, "select x", "the answer"), Statement_Failed_Error);
 }

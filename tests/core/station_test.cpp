@@ -187,11 +187,10 @@ TEST_F(Station_Scripted, ASaveTheLabRefusesIsNamedAndTheSampleStaysWithoutAQuest
         panel.Outcomes = {{"COUNT", report}};
         st.Slot_Touch(0);
         ASSERT_EQ(alerts.Alerts.size(), 1u) << answer;
-        if (!answer.empty())
-            EXPECT_EQ(alerts.Alerts[0],
-                      "The result of sample 1100007 was not saved: the lab database answered \"" +
-                          Trim(answer) +
-                          "\".\r\nThe count is kept in the count log and the sample stays in the bath.");
+        const std::string why = answer.empty() ? "gave no answer" : "answered \"" + Trim(answer) + "\"";
+        EXPECT_EQ(alerts.Alerts[0],
+                  "The result of sample 1100007 was not saved: the lab database " + why +
+                      ".\r\nThe count is kept in the count log and the sample stays in the bath.");
         EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
     }
     EXPECT_TRUE(alerts.Questions.empty());
