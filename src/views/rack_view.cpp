@@ -2,6 +2,7 @@
 
 #include "common/messages.h"
 #include "common/text.h"
+#include "db/statement_error.h"
 #include "lab/rack.h"
 #include "records/employee.h"
 
@@ -459,6 +460,12 @@ void Rack_View::Priority_Click(int button) {
     {
         // The racks of the filter touched: one with no racks would list nothing.
         db::Record_Set rs = rack_.Get_Samples(g_.Test_Code, name);
+        if (rs.Failed()) {
+            // Not an empty filter: the technician is told the list could not be read.
+            g_.Racks_Found = false;
+            Show_Alert(alerts_, db::Statement_Failed_Error("the racks of the " + name + " filter").what());
+            return;
+        }
         if (!rs.Is_Open() || rs.Columns().empty() || rs.Eof()) g_.Racks_Found = false;
     }
     if (!g_.Racks_Found) {

@@ -178,6 +178,17 @@ TEST_F(Views_Test, PriorityFilterListsItsRacksOrSaysThereAreNone) {
     EXPECT_EQ(G.Priority_Filter, "");
     EXPECT_EQ(View->Priority_Images[1].Picture, "bttn_RUSH_off.gif");
     EXPECT_EQ(Search->Shown, 0);
+
+    // A list that cannot be read is not an empty filter: the failure is told and nothing changes.
+    Alerts.Alerts.clear();
+    Backend.Refuse = "outstanding_racks";
+    View->Priority_Click(2); // URGENT
+    Backend.Refuse.clear();
+    ASSERT_EQ(Alerts.Alerts.size(), 1u);
+    EXPECT_NE(Alerts.Alerts[0].find("did not answer the racks of the URGENT filter"), std::string::npos)
+        << Alerts.Alerts[0];
+    EXPECT_EQ(G.Priority_Filter, "");
+    EXPECT_EQ(View->Priority_Images[2].Picture, "bttn_URGENT_off.gif");
 }
 
 TEST_F(Views_Test, TouchingACellHandsTheSampleToTheMainForm) {
