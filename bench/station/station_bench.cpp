@@ -63,7 +63,7 @@ struct Station_Lab : bench::Bench_Lab {
     Station_Lab() : Bench_Lab("station-bench") {
         Add_Technician(117, "4711");
         embedded::Lab_Admin admin(Lab_File());
-        Lab_Numbers = admin.New_Lab_Numbers("VOLMAR", Sample_Count);
+        Lab_Numbers = admin.New_Lab_Numbers(Lab_Code_Default, Sample_Count);
         for (int r = 0; r * 20 < Sample_Count; ++r) {
             embedded::Rack_Spec rack;
             rack.Rack_Desc = "B-" + std::to_string(r);

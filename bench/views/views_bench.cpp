@@ -126,7 +126,7 @@ void BM_Next_Rack_Drawn(benchmark::State& state) {
     Employee technician(database);
     technician.Emp_Num = 101;
     technician.Station = "PARTICLE COUNT";
-    technician.Lab_Code = "VOLMAR";
+    technician.Lab_Code = Lab_Code_Default;
     Rack rack(database, g, ports, technician, clock, g.Connect_String);
     ui::Form_Rack form({g, clock, rack, technician, ports, ports, ports, ports});
     form.Model().rack_width = 95 * 15;

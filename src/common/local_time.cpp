@@ -13,4 +13,8 @@ std::string Local_Time_Text(Time_Point t, const char* format) {
     return std::string(buf, n);
 }
 
+std::string Local_Date_Time_Text(Time_Point t) {
+    return Local_Time_Text(t, "%Y-%m-%d %H:%M:%S");
+}
+
 } // namespace pcs

@@ -87,17 +87,17 @@ std::string Get_ISO_Code(std::string_view count, std::string_view volume) {
     if (!c || !v || !(*c > 0) || !(*v > 0)) return "";
     double per_ml = Round_Half_Even(*c / *v);
     if (!(per_ml <= 320000)) return "";
-    auto n = static_cast<int32_t>(per_ml);
-    static const struct {
-        int32_t upper;
-        const char* code;
-    } table[] = {{1, "7"},      {3, "8"},      {4, "9"},       {10, "10"},    {20, "11"},
-                 {40, "12"},    {80, "13"},    {160, "14"},    {320, "15"},   {640, "16"},
-                 {1300, "17"},  {2500, "18"},  {5000, "19"},   {10000, "20"}, {20000, "21"},
-                 {40000, "22"}, {80000, "23"}, {160000, "24"}, {320000, "25"}};
-    for (const auto& row : table)
-        if (n <= row.upper) return row.code;
-    return "";
+    return std::to_string(Whole_Count_Range_Number(per_ml));
+}
+
+int Whole_Count_Range_Number(double per_ml) {
+    static constexpr double station_upper[] = {1, 3, 4}; // codes 7, 8 and 9
+    double n = Round_Half_Even(per_ml);
+    for (int code = 7; code < static_cast<int>(Iso_Code_Upper_Bound.size()); ++code) {
+        double upper = code < 10 ? station_upper[code - 7] : Iso_Code_Upper_Bound[static_cast<size_t>(code)];
+        if (n <= upper) return code;
+    }
+    return 29;
 }
 
 int32_t Per_mL(int32_t count, int16_t volume) {
@@ -230,14 +230,10 @@ Report_Parse Parse_Count_Report(std::string_view input, std::string_view run_id)
 }
 
 std::string Standard_ISO_Code(double per_ml, int64_t particles_counted) {
-    // Upper bounds of codes 0 ... 28 in particles per mL.
-    static const double upper[] = {0.01,  0.02,  0.04,  0.08,  0.16,   0.32,   0.64,   1.3,     2.5,    5,
-                                   10,    20,    40,    80,    160,    320,    640,    1300,    2500,   5000,
-                                   10000, 20000, 40000, 80000, 160000, 320000, 640000, 1300000, 2500000};
     if (!(per_ml >= 0)) return "";
     std::string mark = particles_counted < 20 ? "\xE2\x89\xA5" : ""; // the "at least" sign
-    for (int code = 0; code <= 28; ++code)
-        if (per_ml <= upper[code]) return mark + std::to_string(code);
+    for (size_t code = 0; code < Iso_Code_Upper_Bound.size(); ++code)
+        if (per_ml <= Iso_Code_Upper_Bound[code]) return mark + std::to_string(code);
     return mark + ">28";
 }
 

@@ -59,6 +59,17 @@ Report_Parse Parse_Count_Report(std::string_view text, std::string_view run_id);
 // in front of the final ",".
 std::string Rebuild_Log_Line(const std::vector<std::string>& fields);
 
+// The ISO 4406 table: the upper bound of codes 0 ... 28 in particles per mL (a code holds the counts
+// above the bound of the code before it, up to and including its own).
+inline constexpr std::array<double, 29> Iso_Code_Upper_Bound = {
+    0.01, 0.02, 0.04, 0.08, 0.16, 0.32, 0.64, 1.3, 2.5, 5,     10,    20,    40,    80,   160,
+    320,  640,  1300, 2500, 5000, 1e4,  2e4,  4e4, 8e4, 1.6e5, 3.2e5, 6.4e5, 1.3e6, 2.5e6};
+
+// The range number the station gives a count per mL: the count rounded to a whole number (halves to
+// even), 7 for 0 and 1, then the table, except that the station has always bounded codes 8 and 9 at
+// 3 and 4 counts (so 3 gives 8 and 5 gives 10); 29 above the table.
+int Whole_Count_Range_Number(double per_ml);
+
 // ISO 4406 range number ("7" ... "25") of a count in a volume, both as text; "" when either is not a
 // number or not above 0, or the count per mL is above the table.
 std::string Get_ISO_Code(std::string_view count, std::string_view volume);

@@ -1,5 +1,6 @@
 #include "station/action_panel.h"
 
+#include "common/globals.h"
 #include "common/text.h"
 #include "settings/settings.h"
 
@@ -35,7 +36,7 @@ Dilution_Look Dilution_Look_For(bool diluted) {
 }
 
 std::filesystem::path Sample_Picture_Folder(const std::filesystem::path& share_root) {
-    return share_root / "virtual_directories" / "IMG_SAMPLES" / "VOLMAR";
+    return share_root / "virtual_directories" / "IMG_SAMPLES" / Lab_Code_Default;
 }
 
 Sample_Pictures Find_Sample_Pictures(const std::filesystem::path& share_root, std::string_view lab_number) {

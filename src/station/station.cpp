@@ -19,11 +19,6 @@ namespace pcs {
 
 namespace {
 
-// The soak deadline as the stored bath has always shown it: local date and time to the second.
-std::string Date_Time_Text(Time_Point t) {
-    return Local_Time_Text(t, "%Y-%m-%d %H:%M:%S");
-}
-
 // A save the lab database did not take: with the database's own word, or none when no answer row came.
 std::string Save_Refused_Message(const std::string& lab_number, const std::string& status) {
     std::string answer = Trim(status);
@@ -136,7 +131,7 @@ bool Station::Bath_Add_Sample(const std::string& sampleId, bool reloading, int p
     Time_Point now = p_.Time.Now();
     s.Added_At = now;
     s.Ready_By = now + std::chrono::seconds(Config.SAMPLE_BATH_TIME);
-    s.Ready_At = Date_Time_Text(*s.Ready_By);
+    s.Ready_At = Local_Date_Time_Text(*s.Ready_By);
     s.State_Boxed = true;
     s.Ready_Slot.clear();
     s.Picture = Priority_Picture(p_.G.Common_Folder, s.Priority);

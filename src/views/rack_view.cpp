@@ -439,7 +439,7 @@ void Rack_View::Refresh_Priority() {
     for (auto& p : Priority_Images)
         p.Visible = false;
     if (g_.Test_Code.empty()) return;
-    db::Record_Set rs = rack_.Get_Rack_Priority(Rack_View_Lab_Code, g_.Test_Code);
+    db::Record_Set rs = rack_.Get_Rack_Priority(Lab_Code_Default, g_.Test_Code);
     if (!rs.Is_Open()) return;
     img_Priority_Visible = true;
     // Four places, one for each filter the lab database names; other names have no button.

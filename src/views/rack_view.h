@@ -71,7 +71,6 @@ Color Position_Color(Color_Part part, const std::string& status, const std::stri
 // The priority filters, in the order of their saved places.
 inline constexpr std::array<const char*, 4> Priority_Tags = {"RETEST", "RUSH", "URGENT", "CRITICAL"};
 inline constexpr std::array<const char*, 3> Nav_Tags = {"PREV", "NEXT", "FIND"};
-inline constexpr const char* Rack_View_Lab_Code = "VOLMAR";
 
 // The filter image of a priority name (trimmed, any case): 0 to 3 in Priority_Tags, -1 for none.
 int Priority_Button(const std::string& name);

@@ -1,4 +1,5 @@
 #include "common/globals.h"
+#include "common/local_time.h"
 #include "common/messages.h"
 #include "common/sql.h"
 #include "common/text_file.h"
@@ -9,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 
 using namespace pcs;
@@ -24,6 +26,20 @@ TEST(SqlQuote, EmbeddedQuotesAreDoubled) {
     EXPECT_EQ(SQL_Quote(std::string("O'Brien")), "'O''Brien' ");
     EXPECT_EQ(SQL_Quote(std::string("x'; drop table t --")), "'x''; drop table t --' ");
     EXPECT_EQ(SQL_Escape("''"), "''''");
+}
+
+TEST(LocalTime, DateTimeTextIsLocalAndZeroPadded) {
+    std::tm tm{};
+    tm.tm_year = 2026 - 1900;
+    tm.tm_mon = 2;
+    tm.tm_mday = 5;
+    tm.tm_hour = 7;
+    tm.tm_min = 8;
+    tm.tm_sec = 9;
+    tm.tm_isdst = -1;
+    auto t = std::chrono::system_clock::from_time_t(std::mktime(&tm));
+    EXPECT_EQ(Local_Date_Time_Text(t), "2026-03-05 07:08:09");
+    EXPECT_EQ(Local_Time_Text(t, "%Y-%m-%d"), "2026-03-05");
 }
 
 TEST(SqlNumber, AcceptsNumbersOnly) {

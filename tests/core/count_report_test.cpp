@@ -168,6 +168,20 @@ TEST(IsoCode, RangeNumbersOfTheStationsTable) {
     EXPECT_EQ(Get_ISO_Code("20", "0"), "");
 }
 
+TEST(IsoCode, StationsTableFollowsTheStandardOneFromCode10Up) {
+    // Whole counts at and just past each bound: both codings agree there, and only below 10 per mL
+    // does the station keep its own bounds (3 gives 8, 5 gives 10).
+    for (int code = 10; code <= 28; ++code) {
+        double bound = Iso_Code_Upper_Bound[static_cast<size_t>(code)];
+        EXPECT_EQ(Whole_Count_Range_Number(bound), code) << bound;
+        EXPECT_EQ(Standard_ISO_Code(bound, 100), std::to_string(code)) << bound;
+        EXPECT_EQ(Whole_Count_Range_Number(bound + 1), code + 1) << bound;
+    }
+    EXPECT_EQ(Whole_Count_Range_Number(3), 8);
+    EXPECT_EQ(Whole_Count_Range_Number(5), 10);
+    EXPECT_EQ(Standard_ISO_Code(5, 100), "9");
+}
+
 TEST(IsoCode, StandardTableOnUnroundedValues) {
     EXPECT_EQ(Standard_ISO_Code(222.3, 4446), "15");
     EXPECT_EQ(Standard_ISO_Code(160, 3200), "14"); // the upper bound belongs to the code

@@ -113,6 +113,13 @@ TEST(Dialect, ThreePartNamesHintsAndFunctionsBecomeSqlite) {
     EXPECT_EQ(Native_Error_Of("select * from payroll.dbo.salaries"), 208);
 }
 
+TEST(Dialect, QuotesInsideLiteralsStayOneLiteralThroughTheRewrite) {
+    EXPECT_EQ(Sql("update lab.dbo.x set n = 'O''Brien'' --' where m = ''''"),
+              "update main.\"x\" set n = 'O''Brien'' --' where m = ''''");
+    std::string sql = Sql("select * from labrack.dbo.TBL_TestGroup_Count('x''); drop table t --', null)");
+    EXPECT_NE(sql.find("select 'x''); drop table t --', null"), std::string::npos) << sql;
+}
+
 TEST(Dialect, TableFunctionExpandsWithItsArguments) {
     std::string sql =
         Sql("select * from labrack.dbo.TBL_TestGroup_Count('VOLMAR', null) where isWeighed = 1 ");

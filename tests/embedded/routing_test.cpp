@@ -4,6 +4,8 @@
 #include "embedded_fixture.h"
 #include "procedures.h"
 
+#include "counter/count_report.h"
+
 using namespace pcs;
 using namespace pcs::test;
 
@@ -28,14 +30,13 @@ TEST(Routing, EmbeddedStringsOpenTheFileAndOthersGoToOdbc) {
 }
 
 TEST(Routing, DatabaseCodesCountsAsTheStationDoes) {
-    using embedded::Iso_Range_Number;
-    EXPECT_EQ(Iso_Range_Number(4446.0 / 20), 15);
-    EXPECT_EQ(Iso_Range_Number(908.0 / 20), 13);
-    EXPECT_EQ(Iso_Range_Number(51.0 / 20), 8); // 2.55 rounds to 3
-    EXPECT_EQ(Iso_Range_Number(10.0 / 20), 7); // 0.5 rounds to 0
-    EXPECT_EQ(Iso_Range_Number(30.0 / 20), 8); // 1.5 rounds to 2
-    EXPECT_EQ(Iso_Range_Number(4), 9);
-    EXPECT_EQ(Iso_Range_Number(221860.0 / 20), 21);
-    EXPECT_EQ(Iso_Range_Number(6400000.0 / 20), 25);
-    EXPECT_EQ(Iso_Range_Number(6400020.0 / 20), 26); // beyond the station's table, the scale goes on
+    EXPECT_EQ(Whole_Count_Range_Number(4446.0 / 20), 15);
+    EXPECT_EQ(Whole_Count_Range_Number(908.0 / 20), 13);
+    EXPECT_EQ(Whole_Count_Range_Number(51.0 / 20), 8); // 2.55 rounds to 3
+    EXPECT_EQ(Whole_Count_Range_Number(10.0 / 20), 7); // 0.5 rounds to 0
+    EXPECT_EQ(Whole_Count_Range_Number(30.0 / 20), 8); // 1.5 rounds to 2
+    EXPECT_EQ(Whole_Count_Range_Number(4), 9);
+    EXPECT_EQ(Whole_Count_Range_Number(221860.0 / 20), 21);
+    EXPECT_EQ(Whole_Count_Range_Number(6400000.0 / 20), 25);
+    EXPECT_EQ(Whole_Count_Range_Number(6400020.0 / 20), 26); // beyond the station's table, the scale goes on
 }

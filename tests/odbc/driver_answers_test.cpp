@@ -101,5 +101,5 @@ TEST_F(Driver_Answers, RowCountsAheadOfTheResultSetArePassedOver) {
     EXPECT_FALSE(out.Ok);
     ASSERT_EQ(out.Errors.size(), 1u);
     EXPECT_EQ(out.Errors[0].Native_Error, 2812);
-    EXPECT_EQ(out.Errors[0].Number, odbc::Command_Error_Number);
+    EXPECT_EQ(out.Errors[0].Number, db::Command_Error_Number);
 }

@@ -156,7 +156,7 @@ TEST_F(Odbc, AnUnknownDataSourceIsAConnectErrorThatKeepsThePasswordOut) {
     } catch (const Connect_Error& e) {
         ASSERT_FALSE(e.Records().empty());
         EXPECT_EQ(e.Records()[0].Sql_State, "IM002");
-        EXPECT_EQ(e.Records()[0].Number, odbc::Connection_Error_Number);
+        EXPECT_EQ(e.Records()[0].Number, db::Connection_Error_Number);
         EXPECT_TRUE(Contains(e.what(), "Data source name not found")) << e.what();
         EXPECT_FALSE(Contains(e.what(), "secret4417"));
         for (const auto& r : e.Records())
@@ -191,11 +191,11 @@ TEST(Odbc_Error_Numbers, TimeoutsAreTheRetriedNumberAndEveryErrorIsNonzero) {
     EXPECT_EQ(Error_Number("01000", 5701), 0);
     EXPECT_EQ(Error_Number("01000", 0), 0);
     EXPECT_EQ(Error_Number("01000", 50000), 50000);
-    EXPECT_EQ(Error_Number("01004", 0), odbc::Warning_Number);
+    EXPECT_EQ(Error_Number("01004", 0), db::Warning_Number);
     for (const char* s :
          {"42000", "HY000", "S1000", "08001", "08S01", "IM002", "28000", "42S02", "23000", "HY008"})
         EXPECT_NE(Error_Number(s, 0), 0) << s;
-    EXPECT_EQ(Error_Number("28000", 18456), odbc::Authorization_Error_Number);
-    EXPECT_EQ(Error_Number("42S02", 208), odbc::Table_Not_Found_Error_Number);
-    EXPECT_EQ(Error_Number("42000", 102), odbc::Command_Error_Number);
+    EXPECT_EQ(Error_Number("28000", 18456), db::Authorization_Error_Number);
+    EXPECT_EQ(Error_Number("42S02", 208), db::Table_Not_Found_Error_Number);
+    EXPECT_EQ(Error_Number("42000", 102), db::Command_Error_Number);
 }

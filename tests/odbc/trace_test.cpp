@@ -97,7 +97,7 @@ TEST_F(Trace, EveryStatementItsOutcomeRowsAndDurationAreAppended) {
     EXPECT_EQ(lines[6]["ok"], false);
     EXPECT_EQ(lines[6]["result"], "none");
     ASSERT_EQ(lines[6]["errors"].size(), 1u);
-    EXPECT_EQ(lines[6]["errors"][0]["number"], odbc::Command_Error_Number);
+    EXPECT_EQ(lines[6]["errors"][0]["number"], db::Command_Error_Number);
     EXPECT_TRUE(Contains(lines[6]["errors"][0]["description"].get<std::string>(), "no such table: missing"));
 
     std::set<long> ids;

@@ -270,7 +270,7 @@ int Labdb_Main(int argc, char** argv) {
         } else if (*add_emp || *set_pw) {
             Lab_Admin admin(db_path);
             long long who = *add_emp ? emp.Emp_Num : pw_emp;
-            std::string lab_code = *add_emp ? emp.Lab_Code : "VOLMAR";
+            std::string lab_code = *add_emp ? emp.Lab_Code : std::string(Lab_Code_Default);
             bool made = false;
             if (password_stdin) password = Read_Password_Line();
             if (!password) {

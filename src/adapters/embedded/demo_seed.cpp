@@ -6,29 +6,21 @@
 #include "procedures.h"
 #include "sqlite_db.h"
 
+#include "common/local_time.h"
 #include "common/text.h"
+#include "counter/count_report.h"
 
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <random>
 
 namespace pcs::embedded {
 
 namespace {
 
-std::string Time_Text(std::chrono::system_clock::time_point tp) {
-    std::time_t t = std::chrono::system_clock::to_time_t(tp);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    return buf;
-}
-
 std::string Hours_Ago(double hours) {
-    return Time_Text(std::chrono::system_clock::now() -
-                     std::chrono::seconds(static_cast<long long>(hours * 3600.0)));
+    return Local_Date_Time_Text(std::chrono::system_clock::now() -
+                                std::chrono::seconds(static_cast<long long>(hours * 3600.0)));
 }
 
 // Counts per mL for a wanted ISO code (2, 5, 15 um) and a volume: the count lies inside the range.
@@ -59,7 +51,7 @@ std::vector<Demo_Login> Lab_Admin::Seed_Demo(const Seed_Options& o) {
         throw Admin_Error("the database holds data already: seed a new one (labdb create --replace)");
     if (o.Racks < 12) throw Admin_Error("a demonstration lab has at least 12 racks");
     std::mt19937 rng(o.Seed ? o.Seed : std::random_device{}());
-    const std::string lab = "VOLMAR";
+    const std::string lab = Lab_Code_Default;
 
     struct Person {
         long long Num;
@@ -177,7 +169,8 @@ INSERT INTO labrack.Lab_Software_Settings (SOFTWARE_ID, SETTING, VALUE, DESCRIPT
         }
         for (double m : ml)
             p.push_back(m);
-        int a = Iso_Range_Number(ml[0]), b = Iso_Range_Number(ml[1]), d = Iso_Range_Number(ml[2]);
+        int a = Whole_Count_Range_Number(ml[0]), b = Whole_Count_Range_Number(ml[1]),
+            d = Whole_Count_Range_Number(ml[2]);
         p.push_back(std::to_string(a) + "/" + std::to_string(b) + "/" + std::to_string(d));
         p.push_back((long long)a);
         p.push_back((long long)b);

@@ -5,6 +5,7 @@
 #include "sqlite_db.h"
 
 #include "common/text.h"
+#include "db/error_numbers.h"
 #include "db/secrets.h"
 
 #include <sqlite3.h>
@@ -21,11 +22,6 @@ namespace pcs::embedded {
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int32_t Command_Error_Number = -2147217900;    // 0x80040E14
-constexpr int32_t Table_Not_Found_Number = -2147217865;  // 0x80040E37
-constexpr int32_t Integrity_Error_Number = -2147217873;  // 0x80040E2F
-constexpr int32_t Connection_Error_Number = -2147467259; // 0x80004005
 
 class Table_Cursor final : public db::Db_Cursor {
 public:
@@ -252,10 +248,10 @@ std::string Embedded_Connect_String(const fs::path& lab_file) {
 
 int32_t Error_Number_For(std::string_view s) {
     if (s == "HYT00" || s == "HYT01") return db::Timeout_Error_Number;
-    if (s == "42S02") return Table_Not_Found_Number;
-    if (s.substr(0, 2) == "23") return Integrity_Error_Number;
-    if (s.substr(0, 2) == "08") return Connection_Error_Number;
-    return Command_Error_Number;
+    if (s == "42S02") return db::Table_Not_Found_Error_Number;
+    if (s.substr(0, 2) == "23") return db::Integrity_Error_Number;
+    if (s.substr(0, 2) == "08") return db::Connection_Error_Number;
+    return db::Command_Error_Number;
 }
 
 Embedded_Backend::Embedded_Backend() : pool_(std::make_shared<Pool>()) {}

@@ -337,7 +337,7 @@ bool Lab_Admin::Move_Key_Out() {
 }
 
 void Lab_Admin::Build_Benchmark_Data(int racks, int positions_per_rack) {
-    const std::string lab = "VOLMAR";
+    const std::string lab = Lab_Code_Default;
     Transaction tx(*db_, true);
     std::string now = Now_Text();
     long long next_number = 10000001;

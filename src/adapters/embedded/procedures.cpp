@@ -120,18 +120,6 @@ Proc_Result Run_Procedure(Sqlite_Db& db, const Procedure& proc, const Procedure_
     return result;
 }
 
-int Iso_Range_Number(double per_ml) {
-    // The ISO 4406 scale on the count per mL rounded to a whole number (halves to even), as the station
-    // codes a count itself, so both show the same code: 0 and 1 give 7, 4 alone gives 9.
-    static const long long upper[] = {1,     3,      4,      10,     20,      40,     80,    160,
-                                      320,   640,    1300,   2500,   5000,    10000,  20000, 40000,
-                                      80000, 160000, 320000, 640000, 1300000, 2500000};
-    double n = Round_Half_Even(per_ml);
-    for (int i = 0; i < static_cast<int>(sizeof upper / sizeof upper[0]); ++i)
-        if (n <= static_cast<double>(upper[i])) return 7 + i;
-    return 29;
-}
-
 int Priority_Rank(const std::string& priority) {
     std::string p = UCase(Trim(priority));
     if (p == "CRITICAL") return 4;

@@ -73,9 +73,6 @@ Proc_Result Run_Procedure(Sqlite_Db& db, const Procedure& proc, const Procedure_
 // The statement behind outstanding_rackTests (?1 rack, ?2 test group, ?3 weight required, ?4 show weighed).
 const char* Rack_Tests_Sql_Text();
 
-// ISO 4406 range number of a count per mL: 7 to 28, 29 for anything above.
-int Iso_Range_Number(double per_ml);
-
 // The priority word the station shows for a test: a NORMAL sample's repeat run is a RETEST.
 // Its rank orders racks and priorities (CRITICAL first).
 int Priority_Rank(const std::string& priority);

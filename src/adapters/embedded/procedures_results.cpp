@@ -3,6 +3,7 @@
 #include "procedure_kit.h"
 
 #include "common/text.h"
+#include "counter/count_report.h"
 
 #include <set>
 
@@ -127,7 +128,8 @@ Procedure Import_PC002() {
         if (!a.Number("pc2m") || !a.Number("pc5m") || !a.Number("pc15m"))
             return failed("ERROR", "The counts of 2, 5 and 15 um are required.", F(st->Lab_Id),
                           F(st->Run_No));
-        int iso2 = Iso_Range_Number(ml[0]), iso5 = Iso_Range_Number(ml[1]), iso15 = Iso_Range_Number(ml[2]);
+        int iso2 = Whole_Count_Range_Number(ml[0]), iso5 = Whole_Count_Range_Number(ml[1]),
+            iso15 = Whole_Count_Range_Number(ml[2]);
         std::string code = std::to_string(iso2) + "/" + std::to_string(iso5) + "/" + std::to_string(iso15);
         std::optional<long long> emp = a.Int("empnum");
         std::string now = Now_Text();

@@ -1,5 +1,6 @@
 #include "sql_dialect.h"
 
+#include "common/sql.h"
 #include "common/text.h"
 
 #include <algorithm>
@@ -122,12 +123,7 @@ std::vector<std::string> Read_Function_Arguments(const std::vector<Token>& toks,
             continue;
         }
         if (t.Kind == Token_Kind::String)
-            args.back() += "'" + [&] {
-                std::string s;
-                for (char c : t.Value)
-                    s += c == '\'' ? std::string("''") : std::string(1, c);
-                return s;
-            }() + "'";
+            args.back() += "'" + SQL_Escape(t.Value) + "'";
         else if (t.Kind != Token_Kind::Comment)
             args.back() += t.Text;
     }
@@ -150,12 +146,7 @@ std::string Rewrite(const std::vector<Token>& toks) {
             ++i;
             continue;
         case Token_Kind::String: {
-            out += '\'';
-            for (char c : t.Value) {
-                out += c;
-                if (c == '\'') out += '\'';
-            }
-            out += '\'';
+            out += "'" + SQL_Escape(t.Value) + "'";
             ++i;
             previous_word.clear();
             continue;

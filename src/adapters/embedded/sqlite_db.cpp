@@ -1,11 +1,12 @@
 #include "sqlite_db.h"
 
+#include "common/local_time.h"
 #include "common/text.h"
+#include "db/error_numbers.h"
 
 #include <sqlite3.h>
 
 #include <chrono>
-#include <ctime>
 
 namespace pcs::embedded {
 
@@ -120,7 +121,7 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
                 throw db::Connect_Error(
                     "The embedded lab database file " + p.string() +
                         " does not exist (create it with: labdb create " + lab_file.string() + ")",
-                    {{-2147467259,
+                    {{db::Connection_Error_Number,
                       "Cannot open the embedded lab database: " + p.string() + " does not exist.", "08001",
                       SQLITE_CANTOPEN}});
         }
@@ -135,7 +136,7 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
         // Another process's lock outlasting the wait is a timeout, as for any statement, not a lost database.
         if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
             throw Sqlite_Error(code & 0xff, code, "locked by another process while the connection opened");
-        throw db::Connect_Error(message, {{-2147467259, message, "08001", code}});
+        throw db::Connect_Error(message, {{db::Connection_Error_Number, message, "08001", code}});
     };
     if (rc != SQLITE_OK) refuse("Cannot open the embedded lab database " + files.Lab.string());
     sqlite3_extended_result_codes(db_, 1);
@@ -402,12 +403,7 @@ void Transaction::Commit() {
 }
 
 std::string Now_Text() {
-    std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-    return buf;
+    return Local_Date_Time_Text(std::chrono::system_clock::now());
 }
 
 } // namespace pcs::embedded

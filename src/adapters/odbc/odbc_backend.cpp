@@ -99,13 +99,13 @@ int32_t Error_Number(std::string_view s, int32_t native) {
     if (starts("01")) {
         if (native == 5701 || native == 5703) return 0; // changed database context / language
         if (native != 0) return native;
-        return s == "01000" ? 0 : Warning_Number;
+        return s == "01000" ? 0 : db::Warning_Number;
     }
-    if (starts("28")) return Authorization_Error_Number;
-    if (starts("08") || starts("IM")) return Connection_Error_Number;
-    if (s == "42S02" || s == "S0002") return Table_Not_Found_Error_Number;
-    if (starts("23")) return Integrity_Error_Number;
-    return Command_Error_Number;
+    if (starts("28")) return db::Authorization_Error_Number;
+    if (starts("08") || starts("IM")) return db::Connection_Error_Number;
+    if (s == "42S02" || s == "S0002") return db::Table_Not_Found_Error_Number;
+    if (starts("23")) return db::Integrity_Error_Number;
+    return db::Command_Error_Number;
 }
 
 struct Odbc_Backend::Environment {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "db/backend.h"
+#include "db/error_numbers.h"
 #include "db/record_set.h"
 
 #include <cstdint>
@@ -25,29 +26,21 @@ private:
     std::vector<db::Error_Record> records_;
 };
 
-// The station's error number for one diagnostic record. The numbers are the ones the station's
-// alerts have always shown (OLE DB result codes), so the lab's IT recognises them:
-//   HYT00, HYT01, S1T00 (timeout)                    -2147217871 (0x80040E31), retried by Database
+// The station's error number for one diagnostic record (the numbers are in db/error_numbers.h):
+//   HYT00, HYT01, S1T00 (timeout)                    Timeout_Error_Number, retried by Database
 //   class 01 (warnings on a statement that ran):
 //     native error 0, 5701, 5703 (plain messages,     0, informational, never shown
 //     changed database context or language)
 //     any other native error                          the native error (e.g. 50000 for a RAISERROR)
-//     no native error on a warning other than 01000   265920 (0x00040EC0, "succeeded with warnings")
+//     no native error on a warning other than 01000   Warning_Number
 //   errors:
-//     class 28 (invalid authorization)                -2147217843 (0x80040E4D)
-//     class 08 and IM (connection, driver manager)    -2147467259 (0x80004005)
-//     42S02 (table or view not found)                 -2147217865 (0x80040E37)
-//     class 23 (integrity constraint)                 -2147217873 (0x80040E2F)
-//     anything else (syntax, general error, ...)     -2147217900 (0x80040E14)
+//     class 28 (invalid authorization)                Authorization_Error_Number
+//     class 08 and IM (connection, driver manager)    Connection_Error_Number
+//     42S02 (table or view not found)                 Table_Not_Found_Error_Number
+//     class 23 (integrity constraint)                 Integrity_Error_Number
+//     anything else (syntax, general error, ...)     Command_Error_Number
 // The SQLSTATE and the native error stay in the record beside the number.
 int32_t Error_Number(std::string_view sql_state, int32_t native_error);
-
-inline constexpr int32_t Warning_Number = 265920;                    // 0x00040EC0
-inline constexpr int32_t Authorization_Error_Number = -2147217843;   // 0x80040E4D
-inline constexpr int32_t Connection_Error_Number = -2147467259;      // 0x80004005
-inline constexpr int32_t Table_Not_Found_Error_Number = -2147217865; // 0x80040E37
-inline constexpr int32_t Integrity_Error_Number = -2147217873;       // 0x80040E2F
-inline constexpr int32_t Command_Error_Number = -2147217900;         // 0x80040E14
 
 // Opens connections with SQLDriverConnect on the connection string (no prompt). Each statement runs
 // on a statement handle of its own with the command timeout as query timeout; the login timeout is

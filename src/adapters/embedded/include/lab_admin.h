@@ -2,6 +2,7 @@
 // data, add employees, route racks, list results and the stored bath.
 #pragma once
 
+#include "common/globals.h"
 #include "db/backend.h"
 
 #include <filesystem>
@@ -24,7 +25,7 @@ public:
 struct Employee_Spec {
     long long Emp_Num = 0;
     std::string First_Name, Last_Name;
-    std::string Lab_Code = "VOLMAR";
+    std::string Lab_Code = Lab_Code_Default;
     std::string Job_Desc = "Laboratory technician";
     std::string Func_Group = "PC"; // the employee's function group (Qor_Func)
     std::string Station = "PARTICLE COUNT";
@@ -35,7 +36,7 @@ struct Employee_Spec {
 
 struct Rack_Spec {
     std::string Rack_Desc;
-    std::string Lab_Code = "VOLMAR";
+    std::string Lab_Code = Lab_Code_Default;
     std::string Test_Group = "PrtCount";
     // Samples for positions 1, 2, ...: existing lab numbers are routed again, new ones are received.
     std::vector<std::string> Lab_Numbers;
