@@ -2,6 +2,7 @@
 #pragma once
 
 #include "db/backend.h"
+#include "db/memory_cursor.h"
 
 #include <deque>
 #include <functional>
@@ -12,22 +13,8 @@
 namespace pcs::test {
 
 // Rows to answer with: column names and rows of fields.
-struct Table {
-    std::vector<std::string> Columns;
-    std::vector<std::vector<db::Field>> Rows;
-};
-
-class Table_Cursor : public db::Db_Cursor {
-public:
-    explicit Table_Cursor(Table t) : table_(std::move(t)) {}
-    const std::vector<std::string>& Columns() const override { return table_.Columns; }
-    bool Fetch() override { return ++row_ < static_cast<long>(table_.Rows.size()); }
-    const db::Field& Value(size_t column) const override { return table_.Rows.at(row_).at(column); }
-
-private:
-    Table table_;
-    long row_ = -1;
-};
+using Table = db::Memory_Table;
+using Table_Cursor = db::Memory_Cursor;
 
 // One scripted answer.
 struct Answer_Script {

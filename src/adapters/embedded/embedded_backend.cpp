@@ -23,25 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Table_Cursor final : public db::Db_Cursor {
-public:
-    explicit Table_Cursor(Table t) : table_(std::move(t)) {}
-    const std::vector<std::string>& Columns() const override { return table_.Columns; }
-    bool Fetch() override {
-        if (next_ < table_.Rows.size())
-            row_ = next_++;
-        else
-            row_ = next_ = table_.Rows.size();
-        return row_ < table_.Rows.size();
-    }
-    const db::Field& Value(size_t column) const override { return table_.Rows.at(row_).at(column); }
-
-private:
-    Table table_;
-    size_t row_ = 0;  // the current row; Rows.size() at the end
-    size_t next_ = 0; // the row the next Fetch moves to
-};
-
 db::Error_Record Record(const std::string& sql_state, int native, const std::string& description) {
     return db::Error_Record{Error_Number_For(sql_state), description, sql_state, native};
 }
@@ -176,11 +157,11 @@ public:
                     throw Dialect_Error(2812, "42000",
                                         "Could not find stored procedure '" + call->Full_Name + "'.");
                 Proc_Result r = Run_Procedure(*db_.Db, *proc, *call);
-                if (r.Has_Rows) out.Rows = std::make_unique<Table_Cursor>(std::move(r.Rows));
+                if (r.Has_Rows) out.Rows = std::make_unique<db::Memory_Cursor>(std::move(r.Rows));
             } else {
                 Table t;
                 if (db_.Db->Run_Text(std::get<Plain_Statement>(parsed).Sql, t))
-                    out.Rows = std::make_unique<Table_Cursor>(std::move(t));
+                    out.Rows = std::make_unique<db::Memory_Cursor>(std::move(t));
             }
             out.Ok = true;
         } catch (const Server_Error& e) {

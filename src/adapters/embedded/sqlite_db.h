@@ -4,6 +4,7 @@
 #pragma once
 
 #include "db/backend.h"
+#include "db/memory_cursor.h"
 
 #include <chrono>
 #include <filesystem>
@@ -46,10 +47,7 @@ using Param = std::variant<std::monostate, long long, double, std::string>;
 Param Param_Of(const std::optional<std::string>& field);
 
 // Rows read to the end: column names as the statement gives them, every value as text or NULL.
-struct Table {
-    std::vector<std::string> Columns;
-    std::vector<std::vector<db::Field>> Rows;
-};
+using Table = db::Memory_Table;
 
 // The files of one lab database: the main file (schema "lab") and one file per attached schema.
 // Beside them, the key of the employees' password lookup ("lab.key"), kept out of the database files so

@@ -4,6 +4,7 @@
 
 #include "common/globals.h"
 #include "db/backend.h"
+#include "db/memory_cursor.h"
 
 #include <filesystem>
 #include <memory>
@@ -67,10 +68,7 @@ struct Seed_Options {
 };
 
 // Rows for listing: column names and fields (NULL kept apart).
-struct Admin_Rows {
-    std::vector<std::string> Columns;
-    std::vector<std::vector<db::Field>> Rows;
-};
+using Admin_Rows = db::Memory_Table;
 
 class Lab_Admin {
 public:
