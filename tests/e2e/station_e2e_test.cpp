@@ -2,6 +2,7 @@
 // database freshly made by labdb and counter-sim on a pseudo-terminal, driven by touch scripts. The
 // statement trace of the sample run is kept in the build tree.
 #include "support/counter_sim_process.h"
+#include "support/damage_file.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -348,16 +348,7 @@ TEST(Station_End_To_End, ADamagedLabDatabaseIsNamedAndNothingIsWrittenIntoIt) {
     Temp_Dir dir;
     Fresh_Lab lab(dir.Path());
     ASSERT_FALSE(lab.Logins.empty());
-    {
-        std::fstream f(lab.File, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekg(0, std::ios::end);
-        const std::streamoff size = f.tellg();
-        ASSERT_GT(size, 4 * 4096);
-        std::mt19937 rng(9);
-        f.seekp(size - 3 * 4096);
-        for (int i = 0; i < 3 * 4096; ++i)
-            f.put(static_cast<char>(rng()));
-    }
+    ASSERT_TRUE(pcs::test::Damage_Last_Pages(lab.File));
     const std::string before = Read_File(lab.File);
     Station station(Program_Folder(dir / "station", (dir / "no-counter").string()), lab, lab.Logins[0],
                     "damaged_lab.touch");

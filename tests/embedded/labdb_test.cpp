@@ -3,13 +3,13 @@
 #include "embedded_fixture.h"
 
 #include "common/text.h"
+#include "support/damage_file.h"
 
 #include <nlohmann/json.hpp>
 
 #include <array>
 #include <cstdio>
 #include <fstream>
-#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -266,16 +266,7 @@ TEST_F(Labdb_Tool, TwoRoutingsOfNewSamplesAtOnceNeverShareALabNumber) {
 TEST_F(Labdb_Tool, ADamagedDatabaseIsRefusedBeforeAnyWrite) {
     ASSERT_EQ(Labdb({"create", Db}).Status, 0);
     ASSERT_EQ(Labdb({"route-rack", Db, "--rack", "R-1", "--new", "60"}).Status, 0);
-    {
-        std::fstream f(Db, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekg(0, std::ios::end);
-        std::streamoff size = f.tellg();
-        ASSERT_GT(size, 4 * 4096);
-        std::mt19937 rng(9);
-        f.seekp(size - 3 * 4096);
-        for (int i = 0; i < 3 * 4096; ++i)
-            f.put(static_cast<char>(rng()));
-    }
+    ASSERT_TRUE(test::Damage_Last_Pages(Db));
     std::string out =
         Shell(Quote(LABDB_PATH) + " route-rack " + Quote(Db) + " --rack R-2 --new 2; echo status=$?");
     EXPECT_NE(out.find("damaged"), std::string::npos) << out;
