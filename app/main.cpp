@@ -70,10 +70,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pcstation: cannot work in %s\n", o.Program_Folder.c_str());
         return Exit_Bad_Folder;
     }
-    // The database layer reads these where it needs them.
-    if (!o.Sql_Trace.empty()) ::setenv("PCSTATION_SQL_TRACE", o.Sql_Trace.c_str(), 1);
-    if (!o.Connect_String.empty()) ::setenv("PCSTATION_CONNECT", o.Connect_String.c_str(), 1);
-
     QApplication app(argc, argv);
     QApplication::setApplicationName("pcstation");
     QApplication::setQuitOnLastWindowClosed(false);

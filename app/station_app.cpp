@@ -6,8 +6,10 @@
 
 #include "common/globals.h"
 #include "common/messages.h"
+#include "common/text.h"
 #include "counter/count_logs.h"
 #include "counter/counter_link.h"
+#include "db/connect_string.h"
 #include "db/database.h"
 #include "db/documents.h"
 #include "db/trace.h"
@@ -54,6 +56,12 @@ Globals Startup_Globals(const Station_Options& o) {
     return g;
 }
 
+// The site's connection string from the options; a blank one is a slip, not a wish for no database,
+// and the station's own data source serves then.
+std::string Station_Connect_String(const Station_Options& o) {
+    return Trim(o.Connect_String).empty() ? std::string(db::Station_Connect_Default) : o.Connect_String;
+}
+
 } // namespace
 
 // Built in the station's start-up order: the shared values and records first (creating the rack
@@ -77,6 +85,7 @@ struct Station_App::Parts final : Working_Forms {
             db::Show_Document(database, browser, documents.Server, test_code);
         };
         login.Screen().Set_Working_Forms(this);
+        header.Bar().Reload_Settings = [this] { rack.Load_Software_settings(); };
     }
 
     // ---- Working_Forms: the login screen's view of the three working forms --------------------------
@@ -84,7 +93,6 @@ struct Station_App::Parts final : Working_Forms {
     void Restore_Positions(const Saved_Window_Positions& p) override { set.Restore_Positions(p); }
     void Show_User() override { set.Show_User(); }
     void Hibernate_Working_Forms() override { set.Hibernate_Working_Forms(); }
-    void Run_Sample() override { set.Run_Sample(); }
     void Show_Working_Forms() override {
         if (!main_form) Load_Working_Forms();
         set.Show_Working_Forms();
@@ -106,7 +114,8 @@ struct Station_App::Parts final : Working_Forms {
         set.Rack_View = rack_view.get();
         set.reActivate = [this] { main_form->reActivate(); };
         set.Hibernate = [this] { main_form->Hibernate(); };
-        set.Run_Sample_Action = [this] { main_form->Run_Sample(-1); };
+        // The toolbox's runs go to the main form's station.
+        header.Bar().Runs = &main_form->Model();
         // The header bar across the top, the rack view under it at the left, the main form under it at
         // the right; the main form keeps its histogram window beside itself.
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -123,11 +132,12 @@ struct Station_App::Parts final : Working_Forms {
     System_Clock clock;
     ui::Screen_Alerts alerts{g, clock};
     ui::Screen_Status status;
-    // Every statement goes to the trace file when PCSTATION_SQL_TRACE names one.
-    std::unique_ptr<db::Db_Backend> backend{db::With_Statement_Trace(std::make_unique<Any_Backend>())};
+    // Every statement goes to the trace file when the options name one.
+    std::unique_ptr<db::Db_Backend> backend{
+        db::With_Statement_Trace(std::make_unique<Any_Backend>(), options.Sql_Trace.string())};
     db::Database database{g, *backend, alerts};
     Employee technician{database};
-    Rack rack{database, g, alerts, technician, clock};
+    Rack rack{database, g, alerts, technician, clock, Station_Connect_String(options)};
     PrtCount result{database, g, technician};
     Batch bath_batch{database};
     Count_Logs logs{options.Program_Folder, alerts};
@@ -173,9 +183,9 @@ bool Station_App::Refuse_Damaged_Lab_Database() {
     std::fprintf(stderr, "pcstation: the lab database is damaged, nothing was written: %s\n",
                  damage->c_str());
     pcs::Show_Alert(parts_->alerts,
-               "The lab database is damaged and the station will not write into it:\r\n" + *damage +
-                   "\r\nThe station closes now. Call the lab's IT to restore the lab database "
-                   "from a copy.");
+                    "The lab database is damaged and the station will not write into it:\r\n" + *damage +
+                        "\r\nThe station closes now. Call the lab's IT to restore the lab database "
+                        "from a copy.");
     return true;
 }
 

@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (const char* run : {"01100663", "CHECK", "FLUSH"}) {
+    for (pcs::Run_Kind run : {pcs::Run_Kind::Sample, pcs::Run_Kind::Check, pcs::Run_Kind::Flush}) {
         pcs::Report_Parse p = pcs::Parse_Count_Report(text, run);
         pcs::Count_Report r = p.Report;
         if (!r.Invalid) {

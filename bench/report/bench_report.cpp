@@ -23,7 +23,7 @@ constexpr double Characters_Per_Second = 960.0;
 void Code_Report(benchmark::State& state, const std::string& text) {
     auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        pcs::Report_Parse p = pcs::Parse_Count_Report(text, "01100663");
+        pcs::Report_Parse p = pcs::Parse_Count_Report(text, pcs::Run_Kind::Sample);
         pcs::Count_Report r = p.Report;
         auto per_ml = pcs::Per_mL_Values(r);
         pcs::Scale_For_Dilution(r);

@@ -65,7 +65,7 @@ void Press_Run_When_Ready(ui::Form_Test& form, QTimer& timer) {
         ui::form_Action* a = form.Action_Form();
         if (!a || !a->isVisible()) return;
         Action_Panel& p = a->Panel();
-        if (p.Link.Run_Button_Tag == Run_Button_Tag_Ready && p.Bffr() == "!REMOTE+\r") p.Run_Button_Click();
+        if (p.Link.Run_Button_Tag == Run_Button_Tag_Stopped && p.Bffr() == "!REMOTE+\r") p.Run_Button_Click();
     });
     timer.start(1);
 }
@@ -121,7 +121,7 @@ void Report_To_Screen(benchmark::State& state) {
     std::vector<double> ratios;
     int n = 0;
     for (auto _ : state) {
-        form.Model().Toolbox_Run("CHECK"); // returns once the count is processed and drawn
+        form.Model().Toolbox_Run(Run_Kind::Check); // returns once the count is processed and drawn
         // The repaints the drawing asked for, as the event loop would do them next.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         const auto shown = Steady::now();

@@ -54,7 +54,7 @@ struct Quiet_Status : Status_Port {
     void Unload_Message_Panel() override {}
 };
 struct No_Panel : Action_Panel_Port {
-    Panel_Outcome Show_Action_Panel(const std::string&, int16_t) override { return {}; }
+    Panel_Outcome Show_Action_Panel(const Run&, int16_t) override { return {}; }
 };
 
 // The common lab with a technician, racks of the samples to save, and the station's settings.
@@ -104,8 +104,8 @@ void BM_Report_To_Saved_Result(benchmark::State& state) {
 
     size_t i = 0, saved = 0;
     for (auto _ : state) {
-        g.Run_Id = lab.Lab_Numbers[i++ % lab.Lab_Numbers.size()];
-        st.process_data(Report_Text);
+        Run sample = Run::Of_Sample(lab.Lab_Numbers[i++ % lab.Lab_Numbers.size()]);
+        st.process_data(sample, Report_Text);
         saved += result.saveOk;
         benchmark::DoNotOptimize(st.History_Graph.Bar_Height(0, 100));
     }

@@ -19,15 +19,9 @@ void Init_Colors(Globals& g) {
 
 void Init_Globals(Globals& g) {
     g.Test_Code.clear();
-    g.Batch_Text_1.clear();
-    g.Batch_Text_2.clear();
-    g.Run_Id.clear();
     g.Current_Sample_Type.clear();
     g.Current_Lab_Number.clear();
     g.Station_Instrument_Id.clear();
-    g.Dilution_Flag = 0;
-    g.Flag_2 = 0;
-    g.Flag_3 = 0;
 }
 
 } // namespace pcs

@@ -35,10 +35,7 @@ struct Globals {
     // Palette, filled by Init_Colors
     Palette Colors;
 
-    // Run state
-    std::string Run_Id;        // "CHECK", "FLUSH", "SINGLE", "RERUN" or a lab number
-    bool Rerun_Flag = false;   // the run just processed must be repeated
-    int16_t Dilution_Flag = 0; // the sample was diluted 1:10
+    // Set from the main form's debug check box at its load
     bool Debug_Mode = false;
 
     // Activity state for the inactivity lock
@@ -61,10 +58,6 @@ struct Globals {
     int Current_Rack_Index = 0;
     bool Racks_Found = false;
     std::optional<Color> Active_Pos_Color;
-
-    // Batch record texts reset with the others
-    std::string Batch_Text_1, Batch_Text_2;
-    int16_t Flag_2 = 0, Flag_3 = 0;
 };
 
 // Fills the palette with the station's colours.

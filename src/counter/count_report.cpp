@@ -112,11 +112,6 @@ std::array<int32_t, 6> Per_mL_Values(const Count_Report& r) {
     return out;
 }
 
-bool Is_Sample_Run(std::string_view run_id) {
-    std::string id = UCase(run_id);
-    return id != "CHECK" && id != "FLUSH";
-}
-
 bool Scale_For_Dilution(Count_Report& r) {
     for (int32_t v : r.Value)
         if (static_cast<int64_t>(v) * 10 > std::numeric_limits<int32_t>::max()) return false;
@@ -126,7 +121,7 @@ bool Scale_For_Dilution(Count_Report& r) {
     return true;
 }
 
-Report_Parse Parse_Count_Report(std::string_view input, std::string_view run_id) {
+Report_Parse Parse_Count_Report(std::string_view input, Run_Kind kind) {
     Report_Parse out;
     Count_Report& r = out.Report;
 
@@ -138,8 +133,7 @@ Report_Parse Parse_Count_Report(std::string_view input, std::string_view run_id)
     size_t tag = text.rfind(Report_Tag);
     if (tag != std::string::npos && text.find(',') < tag) text.erase(0, tag);
 
-    std::string id = UCase(run_id);
-    if (id == "CHECK" || id == "FLUSH") out.Station_Mode = id;
+    if (kind == Run_Kind::Check || kind == Run_Kind::Flush) out.Station_Mode = Run_Word(kind);
 
     out.Fields = Split(text, ',');
     const auto& f = out.Fields;

@@ -2,6 +2,8 @@
 // counts), the sample volume and the count values, scaled per mL and for a 1:10 dilution.
 #pragma once
 
+#include "counter/run.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -51,9 +53,9 @@ struct Report_Parse {
     std::vector<std::string> Fields;
 };
 
-// Parses and codes one report text as the action panel hands it over, for the run in hand.
+// Parses and codes one report text as the action panel hands it over, for the kind of run in hand.
 // Never throws for any input: a report that cannot be used comes back Invalid with a reason.
-Report_Parse Parse_Count_Report(std::string_view text, std::string_view run_id);
+Report_Parse Parse_Count_Report(std::string_view text, Run_Kind kind);
 
 // The line as the count log keeps it: fields joined by "," with a trailing line-end character moved
 // in front of the final ",".
@@ -77,9 +79,6 @@ std::string Get_ISO_Code(std::string_view count, std::string_view volume);
 // The count per mL as a whole number (halves to even). Volume must be above 0.
 int32_t Per_mL(int32_t count, int16_t volume);
 std::array<int32_t, 6> Per_mL_Values(const Count_Report& r);
-
-// True for a sample run, the kind that a dilution scales ("CHECK" and "FLUSH" are never scaled).
-bool Is_Sample_Run(std::string_view run_id);
 
 // Multiplies Value_1 ... Value_7 by 10 for a 1:10 dilution. False, with nothing changed, when a value
 // would no longer fit 32 bits.

@@ -70,21 +70,21 @@ bool Flush_Not_Needed(std::string_view previous_code_text, std::string_view hist
 Run_Choice Choose_Run_Type(int n, int N, bool flush_not_needed) {
     Run_Choice c;
     if (n == N) {
-        c.Run_Id = "CHECK";
+        c.Kind = Run_Kind::Check;
         c.Flush_Due = !flush_not_needed;
     } else {
         c.Flush_Due = (0 <= n && n < N) ? !flush_not_needed : true;
     }
-    if (c.Flush_Due) c.Run_Id = "FLUSH";
+    if (c.Flush_Due) c.Kind = Run_Kind::Flush;
     return c;
 }
 
-bool Validate_Codes(std::string_view run_type, std::string_view Code_2, std::string_view Code_5,
-                    std::string_view Code_15, const Validation_Limits& limits) {
+bool Validate_Codes(Run_Kind kind, std::string_view Code_2, std::string_view Code_5, std::string_view Code_15,
+                    const Validation_Limits& limits) {
     int l2 = limits.ISO2_SAMPLE, l5 = limits.ISO5_SAMPLE, l15 = limits.ISO15_SAMPLE;
-    if (run_type == "CHECK") {
+    if (kind == Run_Kind::Check) {
         l2 = limits.ISO2_CHECK, l5 = limits.ISO5_CHECK, l15 = limits.ISO15_CHECK;
-    } else if (run_type == "FLUSH") {
+    } else if (kind == Run_Kind::Flush) {
         l2 = limits.ISO2_FLUSH, l5 = limits.ISO5_FLUSH, l15 = limits.ISO15_FLUSH;
     }
     auto c2 = Try_Double(Code_2), c5 = Try_Double(Code_5), c15 = Try_Double(Code_15);

@@ -2,6 +2,8 @@
 // limits a check standard or flush must meet, and the question put after a sample was saved.
 #pragma once
 
+#include "counter/run.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,19 +33,19 @@ bool Compare_Codes(std::string_view previous, std::string_view next, int16_t iso
 bool Flush_Not_Needed(std::string_view previous_code_text, std::string_view history_caption,
                       int16_t iso5_sample);
 
-// What a touch on a slot runs first. Run_Id is "CHECK", "FLUSH" or "" (the sample itself).
+// What a touch on a slot runs first: a check standard, a flush, or the sample itself.
 struct Run_Choice {
-    std::string Run_Id;
+    Run_Kind Kind = Run_Kind::Sample;
     bool Flush_Due = false;
 };
 // n = samples since the last passed check standard, N = SAMPLES_BETWEEN_CHECKS. A due flush goes
 // before a due check; the check follows on the next touch.
 Run_Choice Choose_Run_Type(int n, int N, bool flush_not_needed);
 
-// True when the codes are within the limits of the run type ("CHECK", "FLUSH", anything else the sample
-// limits). A code that is not a number cannot be judged and passes.
-bool Validate_Codes(std::string_view run_type, std::string_view Code_2, std::string_view Code_5,
-                    std::string_view Code_15, const Validation_Limits& limits);
+// True when the codes are within the limits of the kind of run (a check standard's, a flush's, the
+// sample limits for any other). A code that is not a number cannot be judged and passes.
+bool Validate_Codes(Run_Kind kind, std::string_view Code_2, std::string_view Code_5, std::string_view Code_15,
+                    const Validation_Limits& limits);
 
 // "<rack>\r\n\r\nCurrent count is [<code>], history is [<history>].  Do you want to rerun the sample?"
 std::string Rerun_Question(std::string_view rack_desc, std::string_view code_text,

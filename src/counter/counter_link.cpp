@@ -94,7 +94,7 @@ void Counter_Link::COUNTER_START(std::string_view sample_type, std::string_view 
     std::string type = UCase(sample_type);
     if (type == "SAMPLE") {
         Counter_Command(command == "RUN SAMPLE" ? "START" : "STOP");
-    } else if (type == "FLUSH") {
+    } else if (type == Run_Word(Run_Kind::Flush)) {
         Counter_Command("STOP");
     }
 }
@@ -134,7 +134,7 @@ void Counter_Link::Set_Button(int image, const char* tag) {
 
 void Counter_Link::Set_Run_Button(bool ready) {
     if (ready)
-        Set_Button(Run_Button_Ready, Run_Button_Tag_Ready);
+        Set_Button(Run_Button_Ready, Run_Button_Tag_Stopped);
     else
         Set_Button(Run_Button_Disabled, "");
 }
@@ -142,13 +142,13 @@ void Counter_Link::Set_Run_Button(bool ready) {
 void Counter_Link::Run_Button_Click() {
     if (Run_Button_Tag.empty()) return;
     sCounterState = "COUNTING";
-    if (Run_Button_Tag == Run_Button_Tag_Ready) {
+    if (Run_Button_Tag == Run_Button_Tag_Stopped) {
         COUNTER_START("SAMPLE", "RUN SAMPLE");
         Set_Button(Run_Button_Counting, Run_Button_Tag_Counting);
         if (Events) Events->On_Close_Button_Visible(false);
     } else if (Run_Button_Tag == Run_Button_Tag_Counting) {
         COUNTER_START("SAMPLE", "STOP");
-        Set_Button(Run_Button_Ready, Run_Button_Tag_Ready);
+        Set_Button(Run_Button_Ready, Run_Button_Tag_Stopped);
         if (Events) Events->On_Close_Button_Visible(true);
     }
 }

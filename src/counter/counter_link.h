@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/ports.h"
+#include "counter/run.h"
 #include "counter/serial_port.h"
 
 #include <cstddef>
@@ -37,7 +38,9 @@ Counter_Command_Entry Lookup_Counter_Command(std::string_view word);
 
 // The run button's three looks (the entries of the hidden image array): picture index and tag.
 enum Run_Button_Picture : int { Run_Button_Disabled = 0, Run_Button_Ready = 1, Run_Button_Counting = 2 };
-inline constexpr const char* Run_Button_Tag_Ready = "STOP";
+// The tag says what the counter is doing, not what a press does: "STOP" while the counter stands
+// (a press starts a count), "RUN SAMPLE" while it counts (a press stops it).
+inline constexpr const char* Run_Button_Tag_Stopped = "STOP";
 inline constexpr const char* Run_Button_Tag_Counting = "RUN SAMPLE";
 
 // What the link tells the panel it lives in.

@@ -208,10 +208,15 @@ std::unique_ptr<Db_Connection> Tracing_Backend::Connect(const std::string& conne
     }
 }
 
+std::unique_ptr<Db_Backend> With_Statement_Trace(std::unique_ptr<Db_Backend> backend,
+                                                 const std::string& trace_file) {
+    if (trace_file.empty()) return backend;
+    return std::make_unique<Tracing_Backend>(std::move(backend), trace_file);
+}
+
 std::unique_ptr<Db_Backend> With_Statement_Trace(std::unique_ptr<Db_Backend> backend) {
     const char* path = std::getenv(Sql_Trace_Variable);
-    if (!path || !*path) return backend;
-    return std::make_unique<Tracing_Backend>(std::move(backend), path);
+    return With_Statement_Trace(std::move(backend), std::string(path ? path : ""));
 }
 
 } // namespace pcs::db

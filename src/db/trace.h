@@ -51,8 +51,11 @@ private:
     std::shared_ptr<Trace_File> file_;
 };
 
-// The backend itself, or a Tracing_Backend around it when PCSTATION_SQL_TRACE names a file.
+// The backend itself, or a Tracing_Backend around it writing to trace_file when one is named.
 // Throws Trace_Error when the file named cannot be opened.
+std::unique_ptr<Db_Backend> With_Statement_Trace(std::unique_ptr<Db_Backend> backend,
+                                                 const std::string& trace_file);
+// The same with the file PCSTATION_SQL_TRACE names, for the tools.
 std::unique_ptr<Db_Backend> With_Statement_Trace(std::unique_ptr<Db_Backend> backend);
 
 } // namespace pcs::db

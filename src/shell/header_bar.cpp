@@ -3,6 +3,7 @@
 #include "common/messages.h"
 #include "common/text.h"
 #include "shell/login_screen.h"
+#include "shell/modal_models.h"
 
 #include <chrono>
 #include <cmath>
@@ -37,7 +38,7 @@ void Header_Bar::img_iso_Click() {
 
 void Header_Bar::img_config_Click() {
     const std::string action = view_.Show_Toolbox();
-    if (action == "SETTINGS") {
+    if (action == Toolbox_Settings_Tag) {
         const Time_Point shown = clock_.Now();
         Show_Status(status_, g_, std::string(Settings_Status_Text));
         try {
@@ -50,9 +51,8 @@ void Header_Bar::img_config_Click() {
         while (std::chrono::duration_cast<std::chrono::seconds>(clock_.Now() - shown).count() < 2)
             view_.Process_Events();
         Show_Status(status_, g_, std::string());
-    } else if (action == "RUN" || action == "CHECK") {
-        g_.Run_Id = action == "RUN" ? "SINGLE" : "CHECK";
-        if (Forms) Forms->Run_Sample();
+    } else if (const std::optional<Run_Kind> run = Toolbox_Run_Kind(action)) {
+        if (Runs) Runs->Toolbox_Run(*run);
     }
 }
 

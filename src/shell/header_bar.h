@@ -55,9 +55,10 @@ public:
     std::string User_Desc;
     std::string Station;
 
-    // Where lock, runs and settings reloads go; unset ones do nothing.
+    // Where lock, runs and settings reloads go; unset ones do nothing (the runs wait for the main
+    // form, which comes with the first login).
     Login_Screen* Login = nullptr;
-    Working_Forms* Forms = nullptr;
+    Toolbox_Run_Port* Runs = nullptr;
     std::function<void()> Reload_Settings;
 
     void showUser() { User_Desc = User_Caption(employee_); }

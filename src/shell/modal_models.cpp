@@ -60,4 +60,10 @@ void Toolbox::Unload() {
     timer_.Set_Timer1(true);
 }
 
+std::optional<Run_Kind> Toolbox_Run_Kind(std::string_view action) {
+    if (action == Toolbox_Single_Run_Tag) return Run_Kind::Single;
+    if (action == Run_Word(Run_Kind::Check)) return Run_Kind::Check;
+    return std::nullopt;
+}
+
 } // namespace pcs

@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace pcs {
 
@@ -66,11 +68,17 @@ struct Tool_Button {
     const char* Caption;
     const char* Tag;
 };
+// The check command's tag is the check standard's run word.
+inline constexpr const char* Toolbox_Single_Run_Tag = "RUN";
+inline constexpr const char* Toolbox_Settings_Tag = "SETTINGS";
 inline constexpr std::array<Tool_Button, 3> Toolbox_Buttons{{
-    {"Run &Check", "CHECK"},
-    {"Re&load Settings", "SETTINGS"},
-    {"&Run Sample", "RUN"},
+    {"Run &Check", Run_Word(Run_Kind::Check).data()},
+    {"Re&load Settings", Toolbox_Settings_Tag},
+    {"&Run Sample", Toolbox_Single_Run_Tag},
 }};
+// The run a toolbox action starts: "RUN" a single test run, the check tag a check standard; none for
+// any other action.
+std::optional<Run_Kind> Toolbox_Run_Kind(std::string_view action);
 
 // The toolbox stops the idle lock while it is loaded.
 class Toolbox {

@@ -2,6 +2,8 @@
 // header bar): where they stand, showing them after a login, hiding them when the station locks.
 #pragma once
 
+#include "counter/run.h"
+
 namespace pcs {
 
 struct Form_Place {
@@ -27,8 +29,13 @@ public:
     virtual void Show_Working_Forms() = 0;
     // The main form is told Hibernate, then the main form, the rack view and the header are hidden.
     virtual void Hibernate_Working_Forms() = 0;
-    // The main form runs the run in Run_Id (the toolbox's "RUN" and "CHECK").
-    virtual void Run_Sample() = 0;
+};
+
+// The runs the toolbox starts on the main form: a check standard or a single test run, for no slot.
+class Toolbox_Run_Port {
+public:
+    virtual ~Toolbox_Run_Port() = default;
+    virtual void Toolbox_Run(Run_Kind kind) = 0;
 };
 
 // The login screen's sixty-second idle check timer, as the toolbox switches it.

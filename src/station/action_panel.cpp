@@ -13,16 +13,22 @@ std::string Reason_Question(const Action_Reason& reason) {
            Trim(reason.Action_Word) + "]";
 }
 
-Action_Layout Layout_For(std::string_view sLabNumber) {
-    if (sLabNumber == "FLUSH" || sLabNumber == "CHECK" || sLabNumber == "SINGLE")
-        return Action_Layout::Run_Word;
-    return Action_Layout::Sample;
+Action_Layout Layout_For(const Run& run) {
+    return Banner_Text(run).empty() ? Action_Layout::Sample : Action_Layout::Run_Word;
 }
 
-std::string Banner_Text(std::string_view sLabNumber) {
-    if (sLabNumber == "FLUSH") return "Flush required";
-    if (sLabNumber == "CHECK") return "Run Process Control Sample";
-    if (sLabNumber == "SINGLE") return "Run single sample";
+std::string Banner_Text(const Run& run) {
+    switch (run.Kind) {
+    case Run_Kind::Flush:
+        return "Flush required";
+    case Run_Kind::Check:
+        return "Run Process Control Sample";
+    case Run_Kind::Single:
+        return "Run single sample";
+    case Run_Kind::Sample:
+    case Run_Kind::Rerun:
+        break;
+    }
     return "";
 }
 
@@ -66,6 +72,12 @@ Action_Panel::Action_Panel(Globals& g, const Clock& clock, Alert_Port& alerts, S
     Link.Events = this;
 }
 
+void Action_Panel::Set_Run(const Run& run, int16_t index) {
+    run_ = run;
+    sLabNumber = run.Id();
+    sIndex = index;
+}
+
 void Action_Panel::Load(const Settings_Collection& settings) {
     Dilution = Dilution_Look_For(false);
     Link.sCounterState = "IDLE";
@@ -85,14 +97,10 @@ void Action_Panel::Load(const Settings_Collection& settings) {
 void Action_Panel::Reset_Interface() {
     g_.App_State = "IDLE";
     Link.Set_Run_Button(true);
-    Layout = Layout_For(sLabNumber);
-    if (Layout == Action_Layout::Sample) {
-        Banner.clear();
-        Pictures = Find_Sample_Pictures(share_root_, sLabNumber);
-    } else {
-        Banner = Banner_Text(sLabNumber);
-        Pictures = Sample_Pictures{};
-    }
+    Layout = Layout_For(run_);
+    Banner = Banner_Text(run_);
+    Pictures =
+        Layout == Action_Layout::Sample ? Find_Sample_Pictures(share_root_, sLabNumber) : Sample_Pictures{};
 }
 
 void Action_Panel::Unload() {
@@ -108,7 +116,7 @@ void Action_Panel::Release_Station() {
 void Action_Panel::Dilution_Click() {
     bool diluted = Dilution.Tag.empty();
     Dilution = Dilution_Look_For(diluted);
-    g_.Dilution_Flag = diluted ? 1 : 0;
+    Dilution_Chosen = diluted;
     view_.Refresh();
 }
 

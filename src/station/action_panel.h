@@ -6,6 +6,7 @@
 #include "common/globals.h"
 #include "common/ports.h"
 #include "counter/counter_link.h"
+#include "counter/run.h"
 #include "counter/serial_port.h"
 #include "records/sample_remover.h"
 
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,11 +47,12 @@ inline constexpr int Action_Panel_Width_Twips = 12736;
 // The question asked before a reason is applied.
 std::string Reason_Question(const Action_Reason& reason);
 
-// A lab number gets the sample layout; the run words get a banner instead of tiles and pictures.
+// A sample gets the sample layout; a check standard, a flush and a toolbox run get a banner instead of
+// tiles and pictures.
 enum class Action_Layout { Sample, Run_Word };
-Action_Layout Layout_For(std::string_view sLabNumber);
-// "Flush required", "Run Process Control Sample", "Run single sample"; "" for a lab number.
-std::string Banner_Text(std::string_view sLabNumber);
+Action_Layout Layout_For(const Run& run);
+// "Flush required", "Run Process Control Sample", "Run single sample"; "" for a sample.
+std::string Banner_Text(const Run& run);
 // "Labnumber : " followed by the lab number.
 std::string Lab_Number_Line(std::string_view sLabNumber);
 
@@ -91,12 +94,16 @@ public:
     Action_Panel(Globals& g, const Clock& clock, Alert_Port& alerts, Serial_Port& port,
                  Sample_Remover& remover, Action_Panel_View& view);
 
-    // Set by the caller before the show.
-    std::string sLabNumber;
+    // The caller's, before the show: the run in hand and its bath slot (-1 for none).
+    void Set_Run(const Run& run, int16_t index);
+    const Run& Run_In_Hand() const { return run_; }
+    std::string sLabNumber; // the run as the panel names it: the lab number or the run word
     int16_t sIndex = -1;
-    // Read by the caller after the show: "COUNT", "REMOVE" or "".
+    // Read by the caller after the show: "COUNT", "REMOVE" or "", the counter's text, and the dilution
+    // the technician chose on the toggle (none when it was not touched: the run keeps its own).
     std::string Action;
     const std::string& Bffr() const { return Link.Bffr; }
+    std::optional<bool> Dilution_Chosen;
 
     Counter_Link Link;
 
@@ -108,10 +115,10 @@ public:
     bool Close_Visible = true;
     bool Hidden = false;
 
-    // The panel load: toggle to "no dilution" (the shared flag untouched), lay out, open the counter
+    // The panel load: toggle to "no dilution" (the run's dilution untouched), lay out, open the counter
     // link on COMM_PORT and put the counter into remote mode.
     void Load(const Settings_Collection& settings);
-    // Lays the panel out for sLabNumber; the station counts as idle while the panel is open.
+    // Lays the panel out for the run; the station counts as idle while the panel is open.
     void Reset_Interface();
     // The unload: the port is closed and the idle time towards hibernation restarts.
     void Unload();
@@ -137,6 +144,7 @@ private:
     Sample_Remover& remover_;
     Action_Panel_View& view_;
     std::filesystem::path share_root_;
+    Run run_;
 };
 
 } // namespace pcs

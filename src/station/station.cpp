@@ -344,31 +344,34 @@ void Station::Bath_Timer_Tick() {
 // ---- runs --------------------------------------------------------------------------------------------
 
 void Station::Slot_Touch(int s) {
-    Globals& g = p_.G;
-    g.Run_Id.clear();
-    g.Dilution_Flag = 0;
+    run_ = Run{};
     if (!Valid_Slot(s) || Slots[s].Is_Free()) return;
     int index = s;
     if (Choose_Run_Type(s)) {
         Run_Slot = s;
-    } else if (g.Run_Id == "CHECK") {
+    } else if (run_.Is(Run_Kind::Check)) {
         index = -1;
     } else {
         Run_Slot = s;
-        g.Run_Id = Trim(Slots[s].Lab_Number);
+        run_.Lab_Number = Trim(Slots[s].Lab_Number);
     }
     Run_Sample(index);
 }
 
-void Station::Toolbox_Run(const std::string& run_id) {
-    p_.G.Run_Id = run_id;
+void Station::Toolbox_Run(Run_Kind kind) {
+    // The dilution of the last run stands: only a touch on a slot clears it.
+    run_.Kind = kind;
+    run_.Lab_Number.clear();
     Run_Sample(-1);
 }
 
 bool Station::Choose_Run_Type(int slot) {
     Run_Choice c =
         pcs::Choose_Run_Type(Samples_Since_Check, Config.SAMPLES_BETWEEN_CHECKS, Flush_Not_Needed(slot));
-    if (!c.Run_Id.empty()) p_.G.Run_Id = c.Run_Id;
+    if (c.Kind != Run_Kind::Sample) {
+        run_.Kind = c.Kind;
+        run_.Lab_Number.clear();
+    }
     return c.Flush_Due;
 }
 
@@ -378,15 +381,19 @@ bool Station::Flush_Not_Needed(int slot) const {
 }
 
 void Station::Run_Sample(int index) {
-    Globals& g = p_.G;
-    const std::string kept_run = g.Run_Id;
+    const Run kept_run = run_;
     const int16_t kept_count = Samples_Since_Check;
     for (;;) {
-        g.Run_Id = kept_run;
+        // Every pass is a count of its own; the dilution chosen on an earlier pass stays.
+        const bool diluted = run_.Dilution_Flag;
+        run_ = kept_run;
+        run_.Dilution_Flag = diluted;
+        run_.Rerun_Flag = false;
+        Start_Count();
         p_.Result.saveOk = false;
-        g.Rerun_Flag = false;
-        Panel_Outcome out = p_.Panel.Show_Action_Panel(g.Run_Id, static_cast<int16_t>(index));
-        g.Last_Activity = p_.Time.Now();
+        Panel_Outcome out = p_.Panel.Show_Action_Panel(run_, static_cast<int16_t>(index));
+        if (out.Dilution_Chosen) run_.Dilution_Flag = *out.Dilution_Chosen;
+        p_.G.Last_Activity = p_.Time.Now();
         Current_Slot = index;
 
         if (out.Action == "REMOVE") {
@@ -398,22 +405,23 @@ void Station::Run_Sample(int index) {
         }
         // No text is no count: ended like a closed panel, so a check standard is not taken as passed.
         if (out.Action != "COUNT" || out.Bffr.empty()) {
-            g.Run_Id.clear();
+            run_.Kind = Run_Kind::Sample;
+            run_.Lab_Number.clear();
             break;
         }
         process_data(out.Bffr);
-        if (g.Run_Id == "RERUN" || g.Rerun_Flag) {
-            if (Is_Numeric(g.Run_Id) && g.Rerun_Flag) {
+        if (run_.Is(Run_Kind::Rerun) || run_.Rerun_Flag) {
+            if (Is_Numeric(run_.Id()) && run_.Rerun_Flag) {
                 try {
-                    g.Rerun_Flag = p_.Result.Redo_Sample(g.Run_Id, p_.Technician.Full_name);
+                    run_.Rerun_Flag = p_.Result.Redo_Sample(run_.Id(), p_.Technician.Full_name);
                 } catch (const std::exception& e) {
                     // No repeat was recorded: the saved count stands and the sample stays in the bath.
                     Database_Failed(e);
-                    g.Rerun_Flag = false;
+                    run_.Rerun_Flag = false;
                 }
             }
             Samples_Since_Check = kept_count;
-            if (g.Rerun_Flag) continue;
+            if (run_.Rerun_Flag) continue;
             break;
         }
         if (p_.Result.saveOk) Show_Outstanding_Count();
@@ -421,78 +429,85 @@ void Station::Run_Sample(int index) {
         Refresh_History_Marks(-1);
         break;
     }
-    if (g.Run_Id == "CHECK" && Samples_Since_Check >= Config.SAMPLES_BETWEEN_CHECKS) Samples_Since_Check = 0;
+    if (run_.Is(Run_Kind::Check) && Samples_Since_Check >= Config.SAMPLES_BETWEEN_CHECKS)
+        Samples_Since_Check = 0;
     Refresh_Countdown();
 }
 
 void Station::process_data(const std::string& BytesRead) {
-    Globals& g = p_.G;
-    Report_Parse p = Begin_Processing(BytesRead, g, p_.Logs, p_.Alerts);
+    process_data(run_, BytesRead);
+}
+
+void Station::process_data(Run& run, const std::string& BytesRead) {
+    Report_Parse p = Begin_Processing(BytesRead, run, p_.G, p_.Logs, p_.Alerts);
     if (!p.Station_Mode.empty()) Station_Mode = p.Station_Mode;
-    if (p.Report.Invalid) return;
-    if (g.Run_Id == "CHECK" || g.Run_Id == "FLUSH") {
-        Validate_Run(p);
+    if (p.Report.Invalid) {
+        run.Rerun_Flag = true;
+        return;
+    }
+    if (run.Is_Check_Or_Flush()) {
+        Validate_Run(run, p);
         return;
     }
     Count_Report& r = p.Report;
     // A value that would overflow stays unscaled, as it always has.
-    if (g.Dilution_Flag && Is_Sample_Run(g.Run_Id)) Scale_For_Dilution(r);
-    if (g.Run_Id != "SINGLE") {
-        Save_Sample(r);
+    if (run.Scaled_By_Dilution()) Scale_For_Dilution(r);
+    if (!run.Is(Run_Kind::Single)) {
+        Save_Sample(run, r);
         ++Samples_Since_Check;
     }
-    Show_Count(r);
+    Show_Count(run, r);
 }
 
-void Station::Validate_Run(const Report_Parse& p) {
-    Globals& g = p_.G;
+void Station::Validate_Run(Run& run, const Report_Parse& p) {
     const Count_Report& r = p.Report;
-    bool passed = Validate_Codes(g.Run_Id, r.Code_2, r.Code_5, r.Code_15, Config.Limits);
-    // The form's mode, not the run id, says whether this was a check standard.
-    bool check = Station_Mode == "CHECK";
-    if (check && !g.Debug_Mode) p_.Logs.Log_Check_Standard(passed, p.Log_Line);
+    bool passed = Validate_Codes(run.Kind, r.Code_2, r.Code_5, r.Code_15, Config.Limits);
+    // The form's mode, not the run, says whether this was a check standard.
+    bool check = Station_Mode == Run_Word(Run_Kind::Check);
+    if (check && !p_.G.Debug_Mode) p_.Logs.Log_Check_Standard(passed, p.Log_Line);
     if (passed) {
         Station_Mode = "IDLE";
-        Show_Count(r);
+        Show_Count(run, r);
         return;
     }
-    g.Run_Id = "RERUN";
-    g.Rerun_Flag = true;
+    run.Kind = Run_Kind::Rerun;
+    run.Lab_Number.clear();
+    run.Rerun_Flag = true;
     Show_Alert(p_.Alerts, std::string(check ? Check_Failed_Message : Flush_Failed_Message));
 }
 
-void Station::Save_Sample(Count_Report& r) {
-    Globals& g = p_.G;
+void Station::Save_Sample(Run& run, Count_Report& r) {
     PrtCount& rec = p_.Result;
+    const std::string lab_number = run.Id();
     auto text = [](long long v) { return db::Field(To_Text(v)); };
     // Cleared so that a save answered with no row is told apart from one the database refused in words.
     rec.Status.clear();
     try {
-        rec.Save_Results(g.Run_Id, p_.Technician.Emp_Num, text(r.Volume), text(r.Value[0]), text(r.Value[1]),
-                         text(r.Value[2]), text(r.Value[3]), text(r.Value[4]), text(r.Value[5]),
-                         db::Field(To_Text(r.Value_7)), "");
+        rec.Save_Results(lab_number, p_.Technician.Emp_Num, text(r.Volume), text(r.Value[0]),
+                         text(r.Value[1]), text(r.Value[2]), text(r.Value[3]), text(r.Value[4]),
+                         text(r.Value[5]), db::Field(To_Text(r.Value_7)), "");
     } catch (const std::exception& e) {
         // As for a save the lab did not take: the count is in the log, the sample stays, no question.
         rec.saveOk = false;
         Database_Failed(e);
         return;
     }
-    if (!rec.saveOk && !g.Debug_Mode) {
+    if (!rec.saveOk && !p_.G.Debug_Mode) {
         // The count is in the log; the sample stays in the bath for another run. The technician must
         // know that the lab has no result for it.
-        Show_Alert(p_.Alerts, Save_Refused_Message(Trim(g.Run_Id), rec.Status));
+        Show_Alert(p_.Alerts, Save_Refused_Message(Trim(lab_number), rec.Status));
         return;
     }
     const bool known = Valid_Slot(Current_Slot);
     std::string question = Rerun_Question(known ? Slots[Current_Slot].Rack_Desc : "", r.Code_Text,
                                           known ? Slots[Current_Slot].History_Text : "");
     if (p_.Alerts.Ask_Yes_No(question, true, 13) == Answer_Yes)
-        g.Rerun_Flag = true;
+        run.Rerun_Flag = true;
     else
         Bath_Remove_Sample(Run_Slot);
 }
 
-void Station::Show_Count(const Count_Report& r) {
+void Station::Show_Count(const Run& run, const Count_Report& r) {
     std::array<int32_t, 6> per_ml = Per_mL_Values(r);
     std::array<std::string, 7> shown;
     std::array<double, Histogram::Channels> bars{};
@@ -504,7 +519,7 @@ void Station::Show_Count(const Count_Report& r) {
     bars[6] = r.Value_7;
     History_Graph.Show_histogram(r.Code_Text, bars);
     p_.View.Histogram_Changed();
-    Show_Results(p_.G.Run_Id, r.Code_Text, shown);
+    Show_Results(run.Id(), r.Code_Text, shown);
 }
 
 void Station::Database_Failed(const std::exception& e) {

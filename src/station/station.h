@@ -8,6 +8,8 @@
 #include "common/ports.h"
 #include "counter/count_logs.h"
 #include "counter/count_report.h"
+#include "counter/run.h"
+#include "shell/working_forms.h"
 #include "station/bath.h"
 #include "station/histogram.h"
 #include "station/result_table.h"
@@ -16,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace pcs {
@@ -32,18 +35,20 @@ inline constexpr const char* Station_Name = "PARTICLE COUNT";
 inline constexpr const char* Reloading_Bath_Status = "RELOADING BATH CONTENT";
 
 // What the modal action panel ended with: "COUNT" with the counter's text, "REMOVE", or anything
-// else when it was closed.
+// else when it was closed; and the dilution the technician chose, when the toggle was touched.
 struct Panel_Outcome {
     std::string Action;
     std::string Bffr;
+    std::optional<bool> Dilution_Chosen;
 };
 
 // The modal action panel, as the run sequence uses it.
 class Action_Panel_Port {
 public:
     virtual ~Action_Panel_Port() = default;
-    // Creates the panel for one run, shows it modally, reads Action and Bffr and unloads it.
-    virtual Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) = 0;
+    // Creates the panel for one count of the run (slot sIndex, -1 for none), shows it modally, reads
+    // its outcome and unloads it.
+    virtual Panel_Outcome Show_Action_Panel(const Run& run, int16_t sIndex) = 0;
 };
 
 // Top and left of the history window; top -1 = nothing remembered.
@@ -86,7 +91,7 @@ struct Station_Parts {
     Station_View& View;
 };
 
-class Station {
+class Station final : public Toolbox_Run_Port {
 public:
     explicit Station(const Station_Parts& parts);
 
@@ -149,13 +154,18 @@ public:
     // ---- runs -------------------------------------------------------------------------------------
     // A touch on any element of slot s.
     void Slot_Touch(int s);
-    // The toolbox's "CHECK" and "SINGLE" runs.
-    void Toolbox_Run(const std::string& run_id);
+    // The toolbox's runs: a check standard or a single test run, for no slot.
+    void Toolbox_Run(Run_Kind kind) override;
+    // The run in hand (or the last one): the station is its only writer.
+    const Run& Current_Run() const { return run_; }
     void Run_Sample(int index);
     bool Choose_Run_Type(int slot);
     bool Flush_Not_Needed(int slot) const;
-    // One counter report: parse, log, validate or save, ask, show.
+    // One counter report of the run in hand: parse, log, validate or save, ask, show.
     void process_data(const std::string& BytesRead);
+    // The same for a run given with the report (a report replayed from elsewhere than the panel); the
+    // run learns whether it must be repeated.
+    void process_data(Run& run, const std::string& BytesRead);
 
     // ---- the result table, the rack header and the count-down ---------------------------------------
     void Show_Results(const std::string& run_id, const std::string& code_text,
@@ -170,13 +180,18 @@ private:
     void Fill_History(Bath_Slot& s, const std::string& sampleId);
     bool Store_In_Bath(const std::string& sampleId, int slot);
     std::string Priority_For(bool reloading, int position) const;
-    void Show_Count(const Count_Report& r);
-    void Validate_Run(const Report_Parse& p);
-    void Save_Sample(Count_Report& r);
+    void Show_Count(const Run& run, const Count_Report& r);
+    void Validate_Run(Run& run, const Report_Parse& p);
+    void Save_Sample(Run& run, Count_Report& r);
     void Database_Failed(const std::exception& e);
     bool Valid_Slot(int slot) const { return slot >= 0 && slot < Bath_Slot_Count; }
 
+    // Starts the next count of the run in hand: a new count identity.
+    void Start_Count() { run_.Count_Id = ++counts_started_; }
+
     Station_Parts p_;
+    Run run_;
+    uint64_t counts_started_ = 0;
 };
 
 } // namespace pcs

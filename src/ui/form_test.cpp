@@ -424,19 +424,18 @@ void Form_Test::Bath_Timer_Enabled(bool enabled) {
         bath_timer_->stop();
 }
 
-Panel_Outcome Form_Test::Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) {
+Panel_Outcome Form_Test::Show_Action_Panel(const Run& run, int16_t sIndex) {
     // One port, one panel at a time: the last panel's port is closed before the next one opens it.
     Close_Last_Panel();
     auto form = std::make_unique<form_Action>(parts_.G, parts_.Time, parts_.Alerts, parts_.Counter_Port,
                                               parts_.Result, parts_.Current_Rack.Settings, this);
-    form->Panel().sLabNumber = sLabNumber;
-    form->Panel().sIndex = sIndex;
+    form->Panel().Set_Run(run, sIndex);
     // The counter link reads the debug box at every send.
     form->Panel().Link.Debug_Checked = [this] { return chk_debug_->isChecked(); };
     action_ = form.get();
     form->exec();
     action_ = nullptr;
-    Panel_Outcome out{form->Panel().Action, form->Panel().Bffr()};
+    Panel_Outcome out{form->Panel().Action, form->Panel().Bffr(), form->Panel().Dilution_Chosen};
     // Unloaded for the station at once; the port is closed right after the count has been processed and
     // drawn, since closing a serial port can take longer than drawing the count.
     form->Release_Station();

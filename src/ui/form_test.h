@@ -107,7 +107,7 @@ private:
     void Open_Rack_View(const std::string& rack_desc) override;
     void Bath_Timer_Enabled(bool enabled) override;
     // Action_Panel_Port
-    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override;
+    Panel_Outcome Show_Action_Panel(const Run& run, int16_t sIndex) override;
     void Close_Last_Panel() noexcept;
 
     void Build_Bath();

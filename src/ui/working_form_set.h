@@ -17,17 +17,14 @@ public:
     QPointer<QWidget> Main_Form;
     QPointer<QWidget> Rack_View;
     QPointer<Form_Header> Header;
-    // The main form's reActivate, Hibernate and Run_Sample.
-    std::function<void()> reActivate, Hibernate, Run_Sample_Action;
+    // The main form's reActivate and Hibernate.
+    std::function<void()> reActivate, Hibernate;
 
     Saved_Window_Positions Positions() const override;
     void Restore_Positions(const Saved_Window_Positions& p) override;
     void Show_User() override;
     void Show_Working_Forms() override;
     void Hibernate_Working_Forms() override;
-    void Run_Sample() override {
-        if (Run_Sample_Action) Run_Sample_Action();
-    }
 };
 
 } // namespace pcs::ui

@@ -261,7 +261,6 @@ void Rack_View::lbl_sample_Click(int Index) {
         g_.Current_Lab_Number.clear();
         g_.Selected_Pos_Index = -1;
     }
-    g_.Run_Id = g_.Current_Lab_Number;
 }
 
 void Rack_View::Select_Sample(const std::string& lab_number) {

@@ -67,8 +67,8 @@ struct Panel_Fixture : ::testing::Test {
         settings.Add("SAMPLE_IMAGE_SHARE",
                      Settings{"SAMPLE_IMAGE_SHARE", share.Path.string(), "", "NORMAL", {}});
     }
-    void Load(const std::string& lab) {
-        panel.sLabNumber = lab;
+    void Load(const std::string& run_id) {
+        panel.Set_Run(Run::From_Id(run_id), -1);
         panel.Load(settings);
     }
     void Make_Picture(const std::string& name) {
@@ -85,15 +85,14 @@ const std::string Report =
 } // namespace
 
 TEST(ActionPanelRules, RunWordsGetABannerAndLabNumbersTheSampleLayout) {
-    EXPECT_EQ(Layout_For("FLUSH"), Action_Layout::Run_Word);
-    EXPECT_EQ(Layout_For("CHECK"), Action_Layout::Run_Word);
-    EXPECT_EQ(Layout_For("SINGLE"), Action_Layout::Run_Word);
-    EXPECT_EQ(Layout_For("01100663"), Action_Layout::Sample);
-    EXPECT_EQ(Layout_For("check"),
-              Action_Layout::Sample); // the run sequence always sets the words upper-case
-    EXPECT_EQ(Banner_Text("FLUSH"), "Flush required");
-    EXPECT_EQ(Banner_Text("CHECK"), "Run Process Control Sample");
-    EXPECT_EQ(Banner_Text("SINGLE"), "Run single sample");
+    EXPECT_EQ(Layout_For(Run::Of_Kind(Run_Kind::Flush)), Action_Layout::Run_Word);
+    EXPECT_EQ(Layout_For(Run::Of_Kind(Run_Kind::Check)), Action_Layout::Run_Word);
+    EXPECT_EQ(Layout_For(Run::Of_Kind(Run_Kind::Single)), Action_Layout::Run_Word);
+    EXPECT_EQ(Layout_For(Run::Of_Sample("01100663")), Action_Layout::Sample);
+    EXPECT_EQ(Layout_For(Run::Of_Kind(Run_Kind::Rerun)), Action_Layout::Sample);
+    EXPECT_EQ(Banner_Text(Run::Of_Kind(Run_Kind::Flush)), "Flush required");
+    EXPECT_EQ(Banner_Text(Run::Of_Kind(Run_Kind::Check)), "Run Process Control Sample");
+    EXPECT_EQ(Banner_Text(Run::Of_Kind(Run_Kind::Single)), "Run single sample");
     EXPECT_EQ(Lab_Number_Line("01100663"), "Labnumber : 01100663");
 }
 
@@ -139,20 +138,23 @@ TEST_F(Panel_Fixture, SamplePicturesAreLookedForOnTheShare) {
     EXPECT_TRUE(Find_Sample_Pictures(share.Path, "  ").Bottom.empty());
 }
 
-TEST_F(Panel_Fixture, DilutionToggleDrivesTheSharedFlag) {
-    g.Dilution_Flag = 1; // the load shows "no dilution" but leaves the flag to the run sequence
-    Load("01100663");
+TEST_F(Panel_Fixture, DilutionToggleTellsTheRunWhatWasChosen) {
+    pcs::Run diluted = Run::Of_Sample("01100663");
+    diluted.Dilution_Flag = true;
+    panel.Set_Run(diluted, 0);
+    panel.Load(settings);
+    // The load shows "no dilution" but leaves the run's own dilution to the run sequence.
     EXPECT_EQ(panel.Dilution.Tag, "");
-    EXPECT_EQ(g.Dilution_Flag, 1);
+    EXPECT_EQ(panel.Dilution_Chosen, std::nullopt);
     panel.Dilution_Click();
     EXPECT_EQ(panel.Dilution.Tag, "10");
     EXPECT_EQ(panel.Dilution.Shape_Rgb, 0x65C473u);
     EXPECT_EQ(panel.Dilution.Caption, "SAMPLE DILUTION\nDILUTION RATIO 1:10");
-    EXPECT_NE(g.Dilution_Flag, 0);
+    EXPECT_EQ(panel.Dilution_Chosen, true);
     panel.Dilution_Click();
     EXPECT_EQ(panel.Dilution.Tag, "");
     EXPECT_EQ(panel.Dilution.Shape_Rgb, 0x9E9E9Eu);
-    EXPECT_EQ(g.Dilution_Flag, 0);
+    EXPECT_EQ(panel.Dilution_Chosen, false);
 }
 
 TEST_F(Panel_Fixture, ReportEndsThePanelWithCount) {
@@ -277,7 +279,7 @@ struct Panel_With_Records : pcs::test::Records_Fixture {
     Panel_With_Records() {
         emp.Emp_Num = 117;
         view.Alerts = &alerts;
-        panel.sLabNumber = "0012345";
+        panel.Set_Run(Run::Of_Sample("0012345"), 3);
         panel.Load(settings);
     }
 };

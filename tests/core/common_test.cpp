@@ -65,20 +65,16 @@ TEST(Palette, ExactColours) {
     EXPECT_EQ(g.Colors.Color_Sky.Rgb(), 0x82BEF7u);
 }
 
-TEST(Globals, InitGlobalsClearsTheRunValues) {
+TEST(Globals, InitGlobalsClearsTheRunTimeValues) {
     Globals g;
     g.Test_Code = "PrtCount";
-    g.Run_Id = "CHECK";
     g.Current_Lab_Number = "01100663";
     g.Station_Instrument_Id = "PC1";
-    g.Dilution_Flag = 1;
     g.Connect_String = "DSN=x";
     Init_Globals(g);
     EXPECT_EQ(g.Test_Code, "");
-    EXPECT_EQ(g.Run_Id, "");
     EXPECT_EQ(g.Current_Lab_Number, "");
     EXPECT_EQ(g.Station_Instrument_Id, "");
-    EXPECT_EQ(g.Dilution_Flag, 0);
     EXPECT_EQ(g.Connect_String, "DSN=x");
 }
 

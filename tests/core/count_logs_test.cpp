@@ -38,8 +38,7 @@ TEST_F(Logs, NewLogStartsWithAnEmptyLineThenRows) {
 TEST_F(Logs, UnwritableLogIsReportedAndProcessingGoesOn) {
     std::filesystem::create_directories(dir / "PC_Active.csv"); // a folder where the file should be
     Count_Logs logs(dir, alerts);
-    g.Run_Id = "CHECK";
-    auto p = Begin_Processing(Report, g, logs, alerts);
+    auto p = Begin_Processing(Report, Run::Of_Kind(Run_Kind::Check), g, logs, alerts);
     ASSERT_EQ(alerts.Alerts.size(), 1u);
     EXPECT_EQ(alerts.Alerts[0], "Could not create PC active log file");
     EXPECT_EQ(p.Report.Code_Text, "13/9");
@@ -47,21 +46,19 @@ TEST_F(Logs, UnwritableLogIsReportedAndProcessingGoesOn) {
 
 TEST_F(Logs, ProcessingLogsEveryReportUnlessDebugging) {
     Count_Logs logs(dir, alerts);
-    g.Run_Id = "01100663";
-    Begin_Processing(Report, g, logs, alerts);
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + Parse_Count_Report(Report, "x").Log_Line + "\r\n");
+    const pcs::Run sample = Run::Of_Sample("01100663");
+    const std::string line = Parse_Count_Report(Report, Run_Kind::Sample).Log_Line;
+    EXPECT_FALSE(Begin_Processing(Report, sample, g, logs, alerts).Report.Invalid);
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + line + "\r\n");
     g.Debug_Mode = true;
-    Begin_Processing(Report, g, logs, alerts);
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + Parse_Count_Report(Report, "x").Log_Line + "\r\n");
-    EXPECT_FALSE(g.Rerun_Flag);
+    Begin_Processing(Report, sample, g, logs, alerts);
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + line + "\r\n");
 }
 
-TEST_F(Logs, InvalidCountShowsItsMessageAndAsksForARerun) {
+TEST_F(Logs, InvalidCountShowsItsMessage) {
     Count_Logs logs(dir, alerts);
-    g.Run_Id = "01100663";
-    auto p = Begin_Processing("!S\r!LPR1,1,2,3,", g, logs, alerts);
+    auto p = Begin_Processing("!S\r!LPR1,1,2,3,", Run::Of_Sample("01100663"), g, logs, alerts);
     EXPECT_TRUE(p.Report.Invalid);
-    EXPECT_TRUE(g.Rerun_Flag);
     ASSERT_EQ(alerts.Alerts.size(), 1u);
     EXPECT_EQ(alerts.Alerts[0], "An invalid count was generated.");
     EXPECT_TRUE(std::filesystem::exists(dir / "PC_Active.csv")); // logged all the same

@@ -19,7 +19,7 @@ std::string Line(const std::string& counts, const std::string& volume, const std
 } // namespace
 
 TEST(CountReport, ExampleLineUsesTheCountersTwoNumberCode) {
-    auto p = Parse_Count_Report("!S\r" + Example + "\r", "CHECK");
+    auto p = Parse_Count_Report("!S\r" + Example + "\r", Run_Kind::Check);
     const Count_Report& r = p.Report;
     EXPECT_TRUE(r.Counter_Code);
     EXPECT_EQ(r.Code_Text, "13/9");
@@ -35,16 +35,16 @@ TEST(CountReport, ExampleLineUsesTheCountersTwoNumberCode) {
 }
 
 TEST(CountReport, LogLineMovesTheLineEndInFrontOfTheLastComma) {
-    auto p = Parse_Count_Report("!S\r" + Example + "\r", "01100663");
+    auto p = Parse_Count_Report("!S\r" + Example + "\r", Run_Kind::Sample);
     EXPECT_EQ(p.Log_Line, "\r" + Example.substr(0, Example.size() - 1) + "\r,");
-    EXPECT_EQ(Parse_Count_Report(Example, "x").Log_Line, Example);
-    EXPECT_EQ(Parse_Count_Report(Example, "x").Station_Mode, "");
+    EXPECT_EQ(Parse_Count_Report(Example, Run_Kind::Sample).Log_Line, Example);
+    EXPECT_EQ(Parse_Count_Report(Example, Run_Kind::Sample).Station_Mode, "");
     EXPECT_EQ(Rebuild_Log_Line({"abc"}), "abc,");
 }
 
 TEST(CountReport, CounterCodesAreSplitAndNormalised) {
     auto codes = [](const std::string& code) {
-        auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20.00", code), "01100663").Report;
+        auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20.00", code), Run_Kind::Sample).Report;
         return r.Code_2 + "|" + r.Code_5 + "|" + r.Code_15 + (r.Invalid ? "|invalid" : "");
     };
     EXPECT_EQ(codes("ISO Code: 18/16/13/9"), "18|13|9");
@@ -59,7 +59,7 @@ TEST(CountReport, CounterCodesAreSplitAndNormalised) {
 TEST(CountReport, LineEndAfterTheCodeIsNotPartOfIt) {
     std::string line = Line("4446,908,51,13,0,0", "20.00", "ISO Code: 15/13/8");
     line.back() = '\r'; // the final "," is missing
-    auto r = Parse_Count_Report("!S\r" + line, "x").Report;
+    auto r = Parse_Count_Report("!S\r" + line, Run_Kind::Sample).Report;
     EXPECT_EQ(r.Code_Text, "15/13/8");
     EXPECT_EQ(r.Code_15, "8");
     EXPECT_FALSE(r.Invalid);
@@ -67,38 +67,40 @@ TEST(CountReport, LineEndAfterTheCodeIsNotPartOfIt) {
 
 TEST(CountReport, TheLastFieldWithIsoIsTheCode) {
     std::string line = Line("4446,908,51,13,0,0", "20.00", "ISO Code: 21/19/16,ISO Code: 16/14/11");
-    auto r = Parse_Count_Report(line, "x").Report;
+    auto r = Parse_Count_Report(line, Run_Kind::Sample).Report;
     EXPECT_EQ(r.Code_Text, "16/14/11");
 }
 
 TEST(CountReport, WithoutACodeFieldTheCodesAreComputed) {
-    auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20.00", ""), "01100663").Report;
+    auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20.00", ""), Run_Kind::Sample).Report;
     EXPECT_FALSE(r.Counter_Code);
     EXPECT_EQ(r.Code_Text, "15/13/8");
     EXPECT_FALSE(r.Invalid);
 }
 
 TEST(CountReport, ComputedCodeOfAnEmptyChannelIsAnInvalidCount) {
-    auto r = Parse_Count_Report(Line("4446,908,0,0,0,0", "20.00", ""), "01100663").Report;
+    auto r = Parse_Count_Report(Line("4446,908,0,0,0,0", "20.00", ""), Run_Kind::Sample).Report;
     EXPECT_TRUE(r.Invalid);
     EXPECT_NE(r.Invalid_Reason.find("channel 3"), std::string::npos);
 }
 
 TEST(CountReport, SixthChannelNeedsTenPerMlInTheFifth) {
-    EXPECT_EQ(
-        Parse_Count_Report(Line("9000,800,70,30,199,55", "20", "ISO Code: 20/17/13"), "x").Report.Value[5],
-        0);
-    EXPECT_EQ(
-        Parse_Count_Report(Line("9000,800,70,30,200,55", "20", "ISO Code: 20/17/13"), "x").Report.Value[5],
-        55);
+    EXPECT_EQ(Parse_Count_Report(Line("9000,800,70,30,199,55", "20", "ISO Code: 20/17/13"), Run_Kind::Sample)
+                  .Report.Value[5],
+              0);
+    EXPECT_EQ(Parse_Count_Report(Line("9000,800,70,30,200,55", "20", "ISO Code: 20/17/13"), Run_Kind::Sample)
+                  .Report.Value[5],
+              55);
     // An unused sixth channel is not read at all.
     EXPECT_FALSE(
-        Parse_Count_Report(Line("9000,800,70,30,1,junk", "20", "ISO Code: 20/17/13"), "x").Report.Invalid);
+        Parse_Count_Report(Line("9000,800,70,30,1,junk", "20", "ISO Code: 20/17/13"), Run_Kind::Sample)
+            .Report.Invalid);
 }
 
 TEST(CountReport, CountsBeyond16BitsAreKept) {
-    auto r =
-        Parse_Count_Report(Line("166655,221860,3120,611,204,17", "20.00", "ISO Code: 25/18"), "x").Report;
+    auto r = Parse_Count_Report(Line("166655,221860,3120,611,204,17", "20.00", "ISO Code: 25/18"),
+                                Run_Kind::Sample)
+                 .Report;
     EXPECT_FALSE(r.Invalid);
     EXPECT_EQ(r.Value[0], 166655);
     EXPECT_EQ(r.Value[1], 221860);
@@ -106,12 +108,14 @@ TEST(CountReport, CountsBeyond16BitsAreKept) {
 
 TEST(CountReport, BadVolumesAreInvalidCountsNotDivisions) {
     for (const char* v : {"0", "0.4", "", "abc", "-20", "99999"}) {
-        auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", v, "ISO Code: 15/13/8"), "x").Report;
+        auto r =
+            Parse_Count_Report(Line("4446,908,51,13,0,0", v, "ISO Code: 15/13/8"), Run_Kind::Sample).Report;
         EXPECT_TRUE(r.Invalid) << v;
         EXPECT_NE(r.Invalid_Reason.find("volume"), std::string::npos) << v;
         EXPECT_EQ(Per_mL_Values(r), (std::array<int32_t, 6>{})) << v;
     }
-    EXPECT_EQ(Parse_Count_Report(Line("4446,908,51,13,0,0", "20.5", "ISO Code: 15/13/8"), "x").Report.Volume,
+    EXPECT_EQ(Parse_Count_Report(Line("4446,908,51,13,0,0", "20.5", "ISO Code: 15/13/8"), Run_Kind::Sample)
+                  .Report.Volume,
               20);
 }
 
@@ -127,7 +131,7 @@ TEST(CountReport, BrokenReportsGiveAReasonAndNeverThrow) {
                                  std::string("\0\0,\xff,ISO", 8)};
     for (const auto& c : cases) {
         Report_Parse p;
-        ASSERT_NO_THROW(p = Parse_Count_Report(c, "01100663")) << c;
+        ASSERT_NO_THROW(p = Parse_Count_Report(c, Run_Kind::Sample)) << c;
         EXPECT_TRUE(p.Report.Invalid) << c;
         EXPECT_FALSE(p.Report.Invalid_Reason.empty()) << c;
     }
@@ -137,10 +141,10 @@ TEST(CountReport, BrokenReportsGiveAReasonAndNeverThrow) {
 // plausible but wrong count; a report whose tag stays in field 0 keeps every field as it came.
 TEST(CountReport, NoiseAheadOfTheReportNeverShiftsItsFields) {
     const std::string report = Line("221860,66655,3120,611,204,17", "20.00", "ISO Code: 19/14");
-    Report_Parse clean = Parse_Count_Report("!S\r" + report + "\r\n", "01100663");
+    Report_Parse clean = Parse_Count_Report("!S\r" + report + "\r\n", Run_Kind::Sample);
     for (const std::string& noise :
          std::vector<std::string>{"!S\r~,~,~,~\r", "!S\r!LPR1,00:00:14.02,BP\r", "~~\r!S\r,"}) {
-        Report_Parse p = Parse_Count_Report(noise + report + "\r\n", "01100663");
+        Report_Parse p = Parse_Count_Report(noise + report + "\r\n", Run_Kind::Sample);
         EXPECT_FALSE(p.Report.Invalid) << p.Report.Invalid_Reason;
         EXPECT_EQ(p.Report.Code_Text, "19/14");
         EXPECT_EQ(p.Report.Volume, 20);
@@ -148,7 +152,7 @@ TEST(CountReport, NoiseAheadOfTheReportNeverShiftsItsFields) {
         EXPECT_EQ(p.Log_Line, report.substr(0, report.size() - 1) + "\r\n,");
     }
     // Noise without a comma stays in field 0, in the log as it came.
-    EXPECT_EQ(Parse_Count_Report("~\r" + report, "x").Log_Line, "~\r" + report);
+    EXPECT_EQ(Parse_Count_Report("~\r" + report, Run_Kind::Sample).Log_Line, "~\r" + report);
 }
 
 TEST(IsoCode, RangeNumbersOfTheStationsTable) {
@@ -195,13 +199,16 @@ TEST(IsoCode, StandardTableOnUnroundedValues) {
 }
 
 TEST(Dilution, SamplesAreScaledChecksAndFlushesAreNot) {
-    auto r = Parse_Count_Report(Line("4446,908,51,13,0,0", "20", "ISO Code: 15/13/8"), "01100663").Report;
+    auto r =
+        Parse_Count_Report(Line("4446,908,51,13,0,0", "20", "ISO Code: 15/13/8"), Run_Kind::Sample).Report;
     ASSERT_TRUE(Scale_For_Dilution(r));
     EXPECT_EQ(r.Value[0], 44460);
-    EXPECT_TRUE(Is_Sample_Run("01100663"));
-    EXPECT_TRUE(Is_Sample_Run("SINGLE"));
-    EXPECT_FALSE(Is_Sample_Run("check"));
-    EXPECT_FALSE(Is_Sample_Run("FLUSH"));
+    for (const char* id : {"01100663", "SINGLE", "check", "FLUSH"}) {
+        pcs::Run run = Run::From_Id(id);
+        run.Dilution_Flag = true;
+        EXPECT_EQ(run.Scaled_By_Dilution(), id == std::string("01100663") || id == std::string("SINGLE"))
+            << id;
+    }
     Count_Report big;
     big.Value[2] = 300000000;
     EXPECT_FALSE(Scale_For_Dilution(big));

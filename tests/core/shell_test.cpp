@@ -153,7 +153,6 @@ struct Login_Screen_Probe : Login_View, Working_Forms {
     void Show_User() override { Events.push_back("showUser"); }
     void Show_Working_Forms() override { Events.push_back("show forms"); }
     void Hibernate_Working_Forms() override { Events.push_back("hibernate forms"); }
-    void Run_Sample() override { Events.push_back("run "); }
 };
 
 struct LoginScreen : Records_Fixture {
@@ -295,7 +294,11 @@ TEST_F(LoginScreen, HeaderCaptionsAndToolboxActions) {
     Recording_Status status;
     Header_Probe probe(clock);
     Header_Bar header(g, clock, emp, status, probe);
-    header.Forms = &view;
+    struct : Toolbox_Run_Port {
+        std::vector<std::string> Runs;
+        void Toolbox_Run(Run_Kind kind) override { Runs.emplace_back(Run_Word(kind)); }
+    } main_form;
+    header.Runs = &main_form;
     header.Login = &login;
     header.showUser();
     header.showStation();
@@ -319,13 +322,11 @@ TEST_F(LoginScreen, HeaderCaptionsAndToolboxActions) {
 
     probe.Action = "RUN";
     header.img_config_Click();
-    EXPECT_EQ(g.Run_Id, "SINGLE");
     probe.Action = "CHECK";
     header.img_config_Click();
-    EXPECT_EQ(g.Run_Id, "CHECK");
     probe.Action = "";
     header.img_config_Click();
-    EXPECT_EQ(std::count(view.Events.begin(), view.Events.end(), "run "), 2);
+    EXPECT_EQ(main_form.Runs, (std::vector<std::string>{"SINGLE", "CHECK"}));
 
     clock.Advance(50s);
     header.img_iso_Click();

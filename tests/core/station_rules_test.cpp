@@ -32,24 +32,24 @@ TEST(Run_Type, FlushDependsOnTheFiveMicronCodesOfTheLastCountAndTheHistory) {
 }
 
 TEST(Run_Type, CheckIsDueAtTheIntervalAndAFlushGoesFirst) {
-    EXPECT_EQ(Choose_Run_Type(15, 15, true).Run_Id, "CHECK");
+    EXPECT_EQ(Choose_Run_Type(15, 15, true).Kind, Run_Kind::Check);
     Run_Choice both = Choose_Run_Type(15, 15, false);
-    EXPECT_EQ(both.Run_Id, "FLUSH");
+    EXPECT_EQ(both.Kind, Run_Kind::Flush);
     EXPECT_TRUE(both.Flush_Due);
-    EXPECT_EQ(Choose_Run_Type(3, 15, true).Run_Id, "");
-    EXPECT_EQ(Choose_Run_Type(3, 15, false).Run_Id, "FLUSH");
+    EXPECT_EQ(Choose_Run_Type(3, 15, true).Kind, Run_Kind::Sample);
+    EXPECT_EQ(Choose_Run_Type(3, 15, false).Kind, Run_Kind::Flush);
     EXPECT_TRUE(Choose_Run_Type(16, 15, true).Flush_Due); // beyond the interval a flush is always due
 }
 
 TEST(Run_Type, LimitsPassAtTheLimitAndCodesThatAreNotNumbersPass) {
     Validation_Limits l;
-    EXPECT_TRUE(Validate_Codes("CHECK", "18", "15", "13", l));
-    EXPECT_FALSE(Validate_Codes("CHECK", "19", "15", "13", l));
-    EXPECT_TRUE(Validate_Codes("CHECK", "13", "9", "", l)); // a counter code of two numbers
-    EXPECT_FALSE(Validate_Codes("FLUSH", "18", "16", "13", l));
+    EXPECT_TRUE(Validate_Codes(Run_Kind::Check, "18", "15", "13", l));
+    EXPECT_FALSE(Validate_Codes(Run_Kind::Check, "19", "15", "13", l));
+    EXPECT_TRUE(Validate_Codes(Run_Kind::Check, "13", "9", "", l)); // a counter code of two numbers
+    EXPECT_FALSE(Validate_Codes(Run_Kind::Flush, "18", "16", "13", l));
     l.ISO5_FLUSH = 16;
-    EXPECT_TRUE(Validate_Codes("FLUSH", "18", "16", "13", l));
-    EXPECT_TRUE(Validate_Codes("01100663", "21", "18", "500", l));
+    EXPECT_TRUE(Validate_Codes(Run_Kind::Flush, "18", "16", "13", l));
+    EXPECT_TRUE(Validate_Codes(Run_Kind::Sample, "21", "18", "500", l));
 
     EXPECT_EQ(
         Rerun_Question("R7 ", "15/13/8", "16/14/11 "),

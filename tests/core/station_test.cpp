@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace pcs;
 using namespace pcs::test;
 
@@ -17,9 +19,13 @@ namespace {
 
 struct Scripted_Panel : Action_Panel_Port {
     std::vector<std::string> Shown;
+    std::vector<uint64_t> Counts; // the identity of each count the panel was shown for
+    std::vector<bool> Diluted;
     std::deque<Panel_Outcome> Outcomes;
-    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t) override {
-        Shown.push_back(sLabNumber);
+    Panel_Outcome Show_Action_Panel(const Run& run, int16_t) override {
+        Shown.push_back(run.Id());
+        Counts.push_back(run.Count_Id);
+        Diluted.push_back(run.Dilution_Flag);
         if (Outcomes.empty()) return {};
         auto o = Outcomes.front();
         Outcomes.pop_front();
@@ -132,7 +138,7 @@ TEST_F(Station_Scripted, AddAndRemoveSendTheStoredBathStatements) {
     st.Slot_Touch(0);
     EXPECT_EQ(panel.Shown, std::vector<std::string>{"CHECK"});
     EXPECT_EQ(st.Samples_Since_Check, 15);
-    EXPECT_EQ(g.Run_Id, "");
+    EXPECT_EQ(st.Current_Run().Id(), "");
 
     // An unreadable report of a sample records a redo and runs the sample again.
     st.Samples_Since_Check = 0;
@@ -171,6 +177,36 @@ TEST_F(Station_Scripted, AFailedRedoOrRemovalIsOneAlertAndTheSampleStays) {
         alerts.Alerts.clear();
     }
     EXPECT_EQ(alerts.Questions.size(), 2u);
+}
+
+TEST_F(Station_Scripted, EveryPassIsACountOfItsOwnAndTheChosenDilutionScalesTheSave) {
+    st.Load(false, dir.Path());
+    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
+    st.Samples_Since_Check = 0;
+    st.Slots[0].History_Text = "16/14/12 "; // dirtier than the last count: no flush
+    const std::string report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
+                               "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,1,X,,,\r";
+    // Diluted on the panel, saved, answered Yes: the sample runs again, still diluted, as a new count.
+    alerts.Answers = {Answer_Yes};
+    panel.Outcomes = {{"COUNT", report, true}, {"REMOVE", ""}};
+    st.Slot_Touch(0);
+    EXPECT_EQ(panel.Shown, (std::vector<std::string>{"1100007", "1100007"}));
+    EXPECT_EQ(panel.Diluted, (std::vector<bool>{false, true}));
+    ASSERT_EQ(panel.Counts.size(), 2u);
+    EXPECT_GT(panel.Counts[0], 0u);
+    EXPECT_GT(panel.Counts[1], panel.Counts[0]);
+    const auto save = std::find_if(backend.Statements.begin(), backend.Statements.end(),
+                                   [](const std::string& s) { return Contains(s, "import_PC002"); });
+    ASSERT_NE(save, backend.Statements.end());
+    EXPECT_TRUE(Contains(*save, "@labnumber = '1100007'")) << *save;
+    EXPECT_TRUE(Contains(*save, "@pc2m = '44460'")) << *save;
+    // A touch on a slot starts afresh: undiluted, and a count never seen before.
+    ASSERT_TRUE(st.Slots[0].Is_Free());
+    ASSERT_TRUE(st.Process_Sample(1, "1100008", "READY"));
+    panel.Outcomes = {{"", ""}};
+    st.Slot_Touch(0);
+    EXPECT_FALSE(panel.Diluted.back());
+    EXPECT_GT(panel.Counts.back(), panel.Counts[1]);
 }
 
 TEST_F(Station_Scripted, ASaveTheLabRefusesIsNamedAndTheSampleStaysWithoutAQuestion) {

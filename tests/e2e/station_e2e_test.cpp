@@ -266,6 +266,49 @@ TEST(Station_End_To_End, OneSampleFromTheRackToTheLabDatabase) {
     EXPECT_EQ(recoded, (std::vector<std::string>{check_code, sample_code, check_code}));
 }
 
+// The toolbox of the station as it ships: "Reload Settings" reads settings.txt again and "Run Check"
+// opens the check-standard panel, runs the count and shows it, with no bath slot touched.
+TEST(Station_End_To_End, TheToolboxReloadsTheSettingsAndRunsACheckStandard) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    const fs::path reports = dir / "reports.txt";
+    std::ofstream(reports) << Report(Check_Counts, "CHECK") << "\n";
+    Counter_Sim sim({"--count-time", "0.3", "--reports", QString::fromStdString(reports.string())});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+    const fs::path changed = dir / "settings-changed";
+    const fs::path folder = Program_Folder(dir / "station", sim.Path);
+    const fs::path trace = dir / "statements.jsonl";
+    Station station(folder, lab, lab.Logins[1], "toolbox.touch", trace,
+                    {"SETTINGS_CHANGED=" + QString::fromStdString(changed.string())});
+    const std::string rack = station.Wait_Shown("Form_Rack/lbl_rackDesc", 30000);
+    ASSERT_EQ(lab.Holder(rack), std::to_string(lab.Logins[1].Emp_Num)) << rack;
+    // Another instrument named while the station runs: it counts only once the file is read again.
+    const std::string settings = Read_File(folder / "settings.txt");
+    const size_t at = settings.find("INSTRUMENT_ID;PC002;");
+    ASSERT_NE(at, std::string::npos);
+    std::ofstream(folder / "settings.txt")
+        << settings.substr(0, at) << "INSTRUMENT_ID;PC077;"
+        << settings.substr(at + std::string("INSTRUMENT_ID;PC002;").size());
+    std::ofstream(changed) << "go\n";
+
+    Station_Run run = station.Finish(60000);
+    ASSERT_EQ(run.Exit, 0) << run.Err << run.Out;
+    EXPECT_EQ(run.Show("form_Action/lbl_Banner"), "Run Process Control Sample");
+    EXPECT_EQ(run.Show("Form_Test/lbl_Value_0_0"), "15/13/8");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.Log().find("< S") != std::string::npos; }, 5000))
+        << sim.Log();
+    // A check standard: logged as one.
+    EXPECT_NE(Read_File(folder / "PC_STD_Passed.csv").find(",CHECK,"), std::string::npos);
+    const std::string statements = Read_File(trace);
+    const std::string lab_number = run.Show("Form_Test/lbl_LabNumber_0");
+    EXPECT_NE(statements.find("set_PC_Bath @sampleId = '" + lab_number), std::string::npos) << lab_number;
+    EXPECT_NE(statements.find("@instrumentId = 'PC077'"), std::string::npos)
+        << "the settings were not reloaded";
+    EXPECT_EQ(statements.find("@instrumentId = 'PC002'"), std::string::npos);
+    EXPECT_EQ(lab.Holder(rack), "");
+}
+
 TEST(Station_End_To_End, TwoStationsNeverHoldOneRackAndTheSecondIsToldWhoHasIt) {
     Temp_Dir dir;
     Fresh_Lab lab(dir.Path());

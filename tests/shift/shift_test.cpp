@@ -151,14 +151,13 @@ public:
     Steady::time_point Last_Return{};
     Phase_Times* Phases = nullptr;
 
-    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override {
+    Panel_Outcome Show_Action_Panel(const pcs::Run& in_hand, int16_t sIndex) override {
         auto shown = Steady::now();
         if (Phases) Phases->Panel_Shown();
         if (Last_Return != Steady::time_point{}) Station_Time += shown - Last_Return;
         Qt_Serial_Port port(Counter_Device_Path(settings_));
         Action_Panel panel(g_, clock_, alerts_, port, remover_, view_);
-        panel.sLabNumber = sLabNumber;
-        panel.sIndex = sIndex;
+        panel.Set_Run(in_hand, sIndex);
         panel.Load(settings_);
         // A silent counter never answers; the technician presses run all the same.
         (void)QTest::qWaitFor([&] { return panel.Bffr().find("!REMOTE+") != std::string::npos; }, 1000);
@@ -171,7 +170,7 @@ public:
         Counter_Time += Steady::now() - counting;
         Panel_Outcome out{panel.Action, panel.Bffr()};
         panel.Unload();
-        Run run{sLabNumber, out.Action, out.Bffr};
+        Run run{in_hand.Id(), out.Action, out.Bffr};
         ++Runs;
         size_t tag = run.Bffr.find("!LPR1");
         Run_Log << run.Run_Id << "|" << run.Action << "|"

@@ -62,8 +62,8 @@ struct Scripted_Panel : Action_Panel_Port {
     };
     std::vector<Shown> Shows;
     std::deque<Panel_Outcome> Outcomes;
-    Panel_Outcome Show_Action_Panel(const std::string& sLabNumber, int16_t sIndex) override {
-        Shows.push_back({sLabNumber, sIndex});
+    Panel_Outcome Show_Action_Panel(const Run& run, int16_t sIndex) override {
+        Shows.push_back({run.Id(), sIndex});
         if (Outcomes.empty()) return {};
         Panel_Outcome o = Outcomes.front();
         Outcomes.pop_front();

@@ -51,7 +51,7 @@ struct Action_Rig {
                      Settings{"SAMPLE_IMAGE_SHARE", share.Path().string(), "", "NORMAL", {}});
         port = std::make_unique<Qt_Serial_Port>(Counter_Device_Path(settings));
         form = std::make_unique<form_Action>(g, clock, alerts, *port, remover, settings);
-        form->Panel().sLabNumber = lab;
+        form->Panel().Set_Run(Run::From_Id(lab), -1);
     }
     template <class T = QWidget> T* Find(const char* name) { return form->findChild<T*>(name); }
     void Touch(const char* name) {
@@ -122,7 +122,7 @@ TEST(FormAction, SampleLayoutDrawsPicturesToggleAndRemoves) {
         rig.Touch("lblDilution");
         EXPECT_EQ(rig.Find<QLabel>("lblDilution")->text(), "SAMPLE DILUTION\nDILUTION RATIO 1:10");
         EXPECT_EQ(rig.Find("shpDilution")->palette().color(QPalette::Window), QColor(101, 196, 115));
-        EXPECT_EQ(rig.g.Dilution_Flag, 1);
+        EXPECT_EQ(rig.form->Panel().Dilution_Chosen, true);
         pcs::test::Grab_Screen(*rig.form, "form_Action_sample");
         // A reason answered No changes nothing.
         rig.Touch("lbl_action_desc_2");

@@ -54,7 +54,7 @@ private:
             QTest::mouseClick(a->findChild<QWidget*>("img_Close"), Qt::LeftButton);
             return;
         }
-        if (p.Link.Run_Button_Tag != Run_Button_Tag_Ready || p.Bffr() != "!REMOTE+\r") return;
+        if (p.Link.Run_Button_Tag != Run_Button_Tag_Stopped || p.Bffr() != "!REMOTE+\r") return;
         Runs.push_back(p.sLabNumber);
         QTest::mouseClick(a->findChild<QWidget*>("img_RunSample"), Qt::LeftButton);
     }
@@ -137,7 +137,7 @@ TEST(FormTest, CounterThatDoesNotAnswerLeavesTheBathAsItWas) {
     Touch(form, "lbl_LabNumber_0");
     EXPECT_EQ(tech.Runs, (std::vector<std::string>{"CHECK"}));
     EXPECT_EQ(rig.Alerts.Alerts, (std::vector<std::string>{"Cannot connect to device"}));
-    EXPECT_EQ(rig.G.Run_Id, "");
+    EXPECT_EQ(form.Model().Current_Run().Id(), "");
     EXPECT_EQ(Text(form, "lbl_RunId_0"), "");
     EXPECT_EQ(Text(form, "lbl_LabNumber_0").trimmed().toStdString(), rig.Lab_Number(3));
     // The check standard is still due.
@@ -214,8 +214,8 @@ TEST(FormTest, BusyBathTableAndHistogramAreGrabbed) {
     std::ifstream reports(EXAMPLES_DIR "/reports.txt");
     std::string line;
     for (int n = 0; n < 4 && std::getline(reports, line); ++n) {
-        rig.G.Run_Id = "SINGLE";
-        form.process_data(line + "\r");
+        pcs::Run single = Run::Of_Kind(Run_Kind::Single);
+        form.Model().process_data(single, line + "\r");
     }
     EXPECT_EQ(Text(form, "lbl_RunId_2"), "SINGLE");
     ui::form_pcGrid& grid = form.History_Window();

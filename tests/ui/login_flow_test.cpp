@@ -175,9 +175,11 @@ TEST_F(LoginFlow, AnUnreachableDatabaseAlertsAndLeavesTheLoginScreenUsable) {
 }
 
 TEST_F(LoginFlow, ToolboxRunsACheckAndStopsTheIdleLockWhileOpen) {
-    int runs = 0;
-    forms.Run_Sample_Action = [&] { ++runs; };
-    header->Bar().Forms = &forms;
+    struct : Toolbox_Run_Port {
+        std::vector<Run_Kind> Kinds;
+        void Toolbox_Run(Run_Kind kind) override { Kinds.push_back(kind); }
+    } station;
+    header->Bar().Runs = &station;
     login->Timer1().start();
     bool timer_while_open = true;
     When_Modal(
@@ -193,8 +195,7 @@ TEST_F(LoginFlow, ToolboxRunsACheckAndStopsTheIdleLockWhileOpen) {
     Touch(header->findChild<QWidget*>("img_config"));
     EXPECT_FALSE(timer_while_open);
     EXPECT_TRUE(login->Timer1().isActive());
-    EXPECT_EQ(Globals_.Run_Id, "CHECK");
-    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(station.Kinds, std::vector<Run_Kind>{Run_Kind::Check});
 }
 
 TEST_F(LoginFlow, PanelsAsTheTechnicianSeesThem) {

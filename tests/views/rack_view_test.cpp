@@ -198,7 +198,7 @@ TEST_F(Views_Test, TouchingACellHandsTheSampleToTheMainForm) {
 
     View->lbl_sample_Click(1);
     EXPECT_EQ(Main.Calls.back(), "Process_Sample 1 " + Lab_Numbers[6] + " READY");
-    EXPECT_EQ(G.Run_Id, Lab_Numbers[6]);
+    EXPECT_EQ(G.Current_Lab_Number, Lab_Numbers[6]);
     EXPECT_EQ(G.Selected_Pos_Index, 1);
     EXPECT_EQ(View->Cells[1].Back, G.Colors.Color_White);
     EXPECT_EQ(View->img_save_Picture, "bttn_save_on.jpg");
@@ -212,7 +212,7 @@ TEST_F(Views_Test, TouchingACellHandsTheSampleToTheMainForm) {
     Main.Takes_Samples = false;
     View->lbl_sample_Click(1);
     EXPECT_EQ(G.Selected_Pos_Index, -1);
-    EXPECT_EQ(G.Run_Id, "");
+    EXPECT_EQ(G.Current_Lab_Number, "");
 }
 
 TEST_F(Views_Test, AnUnsavedSampleAsksBeforeLeavingAndClosingTheQuestionKeepsTheRack) {
@@ -290,7 +290,7 @@ TEST_F(Views_Test, BadRacksAndAFailingSearchLeaveTheLoadedRackInPlace) {
 
 TEST_F(Views_Test, TouchingACellPutsTheSampleIntoTheStationsBath) {
     struct No_Panel : Action_Panel_Port {
-        Panel_Outcome Show_Action_Panel(const std::string&, int16_t) override { return {}; }
+        Panel_Outcome Show_Action_Panel(const pcs::Run&, int16_t) override { return {}; }
     } panel;
     Station_View screens;
     Batch batch(*Db);

@@ -27,10 +27,12 @@ std::string Printable(std::string_view s) {
 
 nlohmann::json Code_Report(std::string_view text, const Report_Options& options) {
     nlohmann::json j;
-    Report_Parse p = Parse_Count_Report(text, options.Run_Id);
+    Run run = Run::From_Id(options.Run_Id);
+    run.Dilution_Flag = options.Dilution;
+    Report_Parse p = Parse_Count_Report(text, run.Kind);
     Count_Report& r = p.Report;
     bool scaled_ok = true;
-    if (!r.Invalid && options.Dilution && Is_Sample_Run(options.Run_Id)) scaled_ok = Scale_For_Dilution(r);
+    if (!r.Invalid && run.Scaled_By_Dilution()) scaled_ok = Scale_For_Dilution(r);
 
     j["code_text"] = Printable(r.Code_Text);
     j["codes"] = {Printable(r.Code_2), Printable(r.Code_5), Printable(r.Code_15)};
