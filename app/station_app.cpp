@@ -26,6 +26,7 @@
 #include "ui/screen_ports.h"
 #include "ui/working_form_set.h"
 #include "views/rack_view.h"
+#include "views/station_main_form.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -105,15 +106,15 @@ struct Station_App::Parts final : Working_Forms {
             g, clock, alerts, status, database, rack, bath_batch, result, technician, logs, port});
         main_form->Load(options.Program_Folder);
         header.showStation(); // the main form's load names the station and its test group
-        main_port = std::make_unique<ui::Form_Test_For_Rack>(*main_form);
+        main_port = std::make_unique<Station_Main_Form>(main_form->Model());
         rack_view = std::make_unique<ui::Form_Rack>(
             ui::Form_Rack_Parts{g, clock, rack, technician, status, alerts, *main_port, app_exit});
-        main_port->Attach(*rack_view);
+        ui::Join_Main_Form_And_Rack(*main_form, *rack_view);
         rack_view->Own_Window(&header);
         set.Main_Form = main_form.get();
         set.Rack_View = rack_view.get();
-        set.reActivate = [this] { main_form->reActivate(); };
-        set.Hibernate = [this] { main_form->Hibernate(); };
+        set.reActivate = [this] { main_form->Model().reActivate(); };
+        set.Hibernate = [this] { main_form->Model().Hibernate(); };
         // The toolbox's runs go to the main form's station.
         header.Bar().Runs = &main_form->Model();
         // The header bar across the top, the rack view under it at the left, the main form under it at
@@ -149,7 +150,7 @@ struct Station_App::Parts final : Working_Forms {
     ui::Form_Header header{g, clock, technician, status, alerts};
     ui::Working_Form_Set set;
     std::unique_ptr<ui::Form_Test> main_form;
-    std::unique_ptr<ui::Form_Test_For_Rack> main_port;
+    std::unique_ptr<Station_Main_Form> main_port;
     std::unique_ptr<ui::Form_Rack> rack_view;
 };
 

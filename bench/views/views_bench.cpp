@@ -84,6 +84,7 @@ private:
     embedded::Embedded_Backend inner_;
 };
 
+// The main form takes no sample: the port's own no-ops.
 struct Quiet_Ports : Alert_Port, Status_Port, Main_Form_Port, App_Exit_Port {
     void Alert(const std::string& text) override { std::fprintf(stderr, "alert: %s\n", text.c_str()); }
     int Ask_Yes_No(const std::string&, bool, int) override { return Answer_No; }
@@ -93,18 +94,6 @@ struct Quiet_Ports : Alert_Port, Status_Port, Main_Form_Port, App_Exit_Port {
     bool Message_Panel_Showing() const override { return false; }
     void Show_Message_Panel(const std::string&, const Font_Spec&) override {}
     void Unload_Message_Panel() override {}
-    // The particle-count main form does nothing on these.
-    void Init() override {}
-    void User_Login() override {}
-    bool Rack_Refresh(bool) override { return false; }
-    void Rack_OnClick() override {}
-    void Nav_Start() override {}
-    void Nav_End() override {}
-    void Quick_Hide() override {}
-    void Quick_Show(int) override {}
-    bool Process_Sample(int, const std::string&, const std::string&) override { return false; }
-    void Save_Results() override {}
-    bool AllSaved() override { return false; }
     void App_Exit() override {}
     std::string caption;
 };

@@ -79,6 +79,9 @@ void Action_Panel::Set_Run(const Run& run, int16_t index) {
 }
 
 void Action_Panel::Load(const Settings_Collection& settings) {
+    if (stage_ != Stage::Created) return;
+    // Loaded from the start: a load that fails part-way still has its port closed at the unload.
+    stage_ = Stage::Loaded;
     Dilution = Dilution_Look_For(false);
     Link.sCounterState = "IDLE";
     share_root_ = Sample_Image_Share(settings, g_);
@@ -103,12 +106,21 @@ void Action_Panel::Reset_Interface() {
         Layout == Action_Layout::Sample ? Find_Sample_Pictures(share_root_, sLabNumber) : Sample_Pictures{};
 }
 
-void Action_Panel::Unload() {
-    Link.Stop();
-    Release_Station();
+void Action_Panel::Release_Station() {
+    if (stage_ != Stage::Loaded) return;
+    stage_ = Stage::Released;
+    Station_Active_Again();
 }
 
-void Action_Panel::Release_Station() {
+void Action_Panel::Unload() {
+    if (stage_ == Stage::Created || stage_ == Stage::Unloaded) return;
+    const bool released = stage_ == Stage::Released;
+    stage_ = Stage::Unloaded;
+    Link.Stop();
+    if (!released) Station_Active_Again();
+}
+
+void Action_Panel::Station_Active_Again() {
     g_.App_State = "ACTIVE";
     g_.Last_Activity = clock_.Now();
 }

@@ -115,16 +115,21 @@ public:
     bool Close_Visible = true;
     bool Hidden = false;
 
+    // The panel's life, once each and in this order: loaded (the counter's port opens), the station
+    // released (active again as soon as the panel is done with, while its outcome is processed), unloaded
+    // (the port closes). Each step is for the one panel: asked again, or out of order, it does nothing.
+
     // The panel load: toggle to "no dilution" (the run's dilution untouched), lay out, open the counter
     // link on COMM_PORT and put the counter into remote mode.
     void Load(const Settings_Collection& settings);
+    bool Loaded() const { return stage_ != Stage::Created; }
     // Lays the panel out for the run; the station counts as idle while the panel is open.
     void Reset_Interface();
-    // The unload: the port is closed and the idle time towards hibernation restarts.
-    void Unload();
-    // The unload's part for the station alone (active again, idle time restarted); the port stays open
-    // until Link.Stop.
+    // The unload's part for the station alone: active again, the idle time towards hibernation
+    // restarted. The port stays open until the unload.
     void Release_Station();
+    // The unload: the port is closed and the station released, if it was not already.
+    void Unload();
 
     void Dilution_Click();
     void Remove_From_Bath_Click();
@@ -137,7 +142,10 @@ private:
     void On_Run_Button_Changed() override { view_.Refresh(); }
     void On_Close_Button_Visible(bool visible) override;
     void Hide();
+    void Station_Active_Again();
 
+    enum class Stage { Created, Loaded, Released, Unloaded };
+    Stage stage_ = Stage::Created;
     Globals& g_;
     const Clock& clock_;
     Alert_Port& alerts_;

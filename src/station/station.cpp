@@ -35,7 +35,7 @@ std::string Employee_Number(const Employee& e) {
 } // namespace
 
 Station::Station(const Station_Parts& parts) : p_(parts) {
-    Init();
+    Show_Idle_Slots();
 }
 
 // ---- start-up and the shell's operations -----------------------------------------------------------
@@ -52,7 +52,7 @@ void Station::Load(bool debug_checked, const std::filesystem::path& app_folder,
     g.App_Folder = Trim(folder);
     Settings_Read read = Load_Station_Settings(p_.Current_Rack.Settings, g.Debug_Mode, Config);
     g.Common_Folder = picture_folder.empty() ? folder : (picture_folder / "").string();
-    Init();
+    Show_Idle_Slots();
     p_.View.Show_History_Window();
     Header_Caption = p_.Technician.Station + " STATION";
     Header.Countdown = To_Text(static_cast<long long>(Config.SAMPLES_BETWEEN_CHECKS));
@@ -67,6 +67,12 @@ void Station::Load(bool debug_checked, const std::filesystem::path& app_folder,
 }
 
 void Station::Init() {
+    Show_Idle_Slots();
+    p_.View.Refresh();
+    p_.View.Laid_Out();
+}
+
+void Station::Show_Idle_Slots() {
     for (Bath_Slot& s : Slots)
         if (s.Is_Free()) s.Picture = p_.G.Common_Folder + Idle_Slot_Picture;
 }

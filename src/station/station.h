@@ -63,6 +63,8 @@ public:
     virtual ~Station_View() = default;
     // The bath grid, the result table, the rack header or the count-down changed.
     virtual void Refresh() {}
+    // The main form was laid out (its Init): the screens place what stands beside it.
+    virtual void Laid_Out() {}
     // The histogram model changed.
     virtual void Histogram_Changed() {}
     virtual void Show_History_Window() {}
@@ -118,23 +120,12 @@ public:
     // build keeps its drawn pictures in a folder of their own).
     void Load(bool debug_checked, const std::filesystem::path& app_folder,
               const std::filesystem::path& picture_folder = {});
-    // Lays the grid out: every free slot shows the idle bottle.
+    // Lays the grid out: every free slot shows the idle bottle; the screens are told.
     void Init();
     void Hibernate();
     void reActivate();
     void Unload();
-    bool Rack_Refresh(bool /*bIsStartUp*/) { return false; }
-    bool AllSaved() const { return false; }
-    void On_AfterSave() {}
     void Quick_Show(int index);
-    void Rack_OnClick() {}
-    void User_Login() {}
-    void User_Logout() {}
-    void Quick_Hide() {}
-    void Save_Results() {}
-    void Nav_Start() {}
-    void Nav_End() {}
-    void After_Login() {}
 
     // ---- the bath ---------------------------------------------------------------------------------
     // A sample handed over by the rack view from rack position Index. False when it did not enter the
@@ -176,6 +167,7 @@ public:
     void Rack_Name_Click();
 
 private:
+    void Show_Idle_Slots();
     void Clear_Slot(Bath_Slot& s);
     void Fill_History(Bath_Slot& s, const std::string& sampleId);
     bool Store_In_Bath(const std::string& sampleId, int slot);

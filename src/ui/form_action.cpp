@@ -126,26 +126,11 @@ form_Action::form_Action(Globals& g, const Clock& clock, Alert_Port& alerts, Ser
 }
 
 form_Action::~form_Action() {
-    Unload();
+    panel_.Unload();
 }
 
 template <class F> void form_Action::Touch(F&& f) {
     Guarded(alerts_, std::forward<F>(f));
-}
-
-void form_Action::Unload() {
-    if (!loaded_ || unloaded_) return;
-    unloaded_ = true;
-    if (released_)
-        panel_.Link.Stop();
-    else
-        panel_.Unload();
-}
-
-void form_Action::Release_Station() {
-    if (!loaded_ || unloaded_ || released_) return;
-    released_ = true;
-    panel_.Release_Station();
 }
 
 void form_Action::reject() {
@@ -153,8 +138,7 @@ void form_Action::reject() {
 }
 
 void form_Action::showEvent(QShowEvent* e) {
-    if (!loaded_) {
-        loaded_ = true;
+    if (!panel_.Loaded()) {
         // The load opens the port and may tell the technician the counter does not answer; the
         // panel still comes up so it can be closed.
         loading_ = true;

@@ -27,11 +27,9 @@ public:
 
     // sLabNumber and sIndex are set before the show; Action and Bffr are read after it.
     Action_Panel& Panel() { return panel_; }
-    // The caller's unload after reading the outcome: the port closes, the idle time restarts.
-    void Unload();
-    // The unload without closing the port yet: the station is active again at once; Unload (or the
-    // destructor) closes the port once the caller has used the outcome.
-    void Release_Station();
+    // The caller's unload after reading the outcome (the panel's own rules, also at destruction).
+    void Unload() { panel_.Unload(); }
+    void Release_Station() { panel_.Release_Station(); }
 
     // Escape and the window's close go through the close rule: only while the counter is idle.
     void reject() override;
@@ -51,10 +49,7 @@ private:
     Alert_Port& alerts_;
     const Settings_Collection& settings_;
     Action_Panel panel_;
-    bool loaded_ = false;
     bool loading_ = false;
-    bool unloaded_ = false;
-    bool released_ = false;
 
     QLabel* lbl_Title_;
     QLabel* lbl_LabNumber_;

@@ -313,62 +313,6 @@ void Form_Test::Load(const std::filesystem::path& app_folder) {
     Draw();
 }
 
-void Form_Test::Init() {
-    station_->Init();
-    Draw();
-}
-void Form_Test::Hibernate() {
-    station_->Hibernate();
-}
-void Form_Test::reActivate() {
-    station_->reActivate();
-}
-void Form_Test::Run_Sample(int index) {
-    station_->Run_Sample(index);
-}
-bool Form_Test::Process_Sample(int16_t Index, const std::string& sampleId, const std::string& sStatus) {
-    return station_->Process_Sample(Index, sampleId, sStatus);
-}
-void Form_Test::process_data(const std::string& BytesRead) {
-    station_->process_data(BytesRead);
-}
-bool Form_Test::Rack_Refresh(bool bIsStartUp) {
-    return station_->Rack_Refresh(bIsStartUp);
-}
-bool Form_Test::AllSaved() {
-    return station_->AllSaved();
-}
-void Form_Test::On_AfterSave() {
-    station_->On_AfterSave();
-}
-void Form_Test::Quick_Show(int index) {
-    station_->Quick_Show(index);
-}
-void Form_Test::Rack_OnClick() {
-    station_->Rack_OnClick();
-}
-void Form_Test::User_Login() {
-    station_->User_Login();
-}
-void Form_Test::User_Logout() {
-    station_->User_Logout();
-}
-void Form_Test::Quick_Hide() {
-    station_->Quick_Hide();
-}
-void Form_Test::Save_Results() {
-    station_->Save_Results();
-}
-void Form_Test::Nav_Start() {
-    station_->Nav_Start();
-}
-void Form_Test::Nav_End() {
-    station_->Nav_End();
-}
-void Form_Test::After_Login() {
-    station_->After_Login();
-}
-
 void Form_Test::closeEvent(QCloseEvent* e) {
     Touch([&] { station_->Unload(); });
     QWidget::closeEvent(e);

@@ -64,26 +64,6 @@ public:
     // folder already set; the program's folder holds the settings and the logs.
     void Load(const std::filesystem::path& app_folder);
 
-    // The operations every station form offers the shell.
-    void Init();
-    void Hibernate();
-    void reActivate();
-    void Run_Sample(int index);
-    bool Process_Sample(int16_t Index, const std::string& sampleId, const std::string& sStatus);
-    void process_data(const std::string& BytesRead);
-    bool Rack_Refresh(bool bIsStartUp);
-    bool AllSaved();
-    void On_AfterSave();
-    void Quick_Show(int index);
-    void Rack_OnClick();
-    void User_Login();
-    void User_Logout();
-    void Quick_Hide();
-    void Save_Results();
-    void Nav_Start();
-    void Nav_End();
-    void After_Login();
-
     // Draws the model: every slot, the result table and the rack header.
     void Draw();
 
@@ -92,6 +72,11 @@ public:
     // the form moves, until the shell gives it a place of its own (hibernation).
     void Place_History_Window();
 
+signals:
+    // The station's Init laid the form out: what stands beside it (the rack view, the histogram) is
+    // placed by whoever joined them.
+    void Main_Form_Laid_Out();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
@@ -99,6 +84,7 @@ protected:
 private:
     // Station_View
     void Refresh() override { Draw(); }
+    void Laid_Out() override { emit Main_Form_Laid_Out(); }
     void Histogram_Changed() override;
     void Show_History_Window() override;
     void Hide_History_Window() override;

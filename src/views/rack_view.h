@@ -18,23 +18,26 @@ namespace pcs {
 class Employee;
 class Rack;
 
-// The main station form's operations the rack view calls. Every station form offers the set; at the
-// particle-count station several do nothing.
+// The main station form's operations the rack view calls. Every station form offers the set; what a
+// station's form has nothing to do for stays as it is here (at the particle-count station most of it).
 class Main_Form_Port {
 public:
     virtual ~Main_Form_Port() = default;
-    virtual void Init() = 0;
-    virtual void User_Login() = 0;
-    virtual bool Rack_Refresh(bool bIsStartUp) = 0;
-    virtual void Rack_OnClick() = 0;
-    virtual void Nav_Start() = 0;
-    virtual void Nav_End() = 0;
-    virtual void Quick_Hide() = 0;
-    virtual void Quick_Show(int Index) = 0;
+    virtual void Init() {}
+    virtual void User_Login() {}
+    virtual bool Rack_Refresh(bool /*bIsStartUp*/) { return false; }
+    virtual void Rack_OnClick() {}
+    virtual void Nav_Start() {}
+    virtual void Nav_End() {}
+    virtual void Quick_Hide() {}
+    virtual void Quick_Show(int /*Index*/) {}
     // Puts the sample of rack cell Index into the work; true when it was taken up.
-    virtual bool Process_Sample(int Index, const std::string& sampleId, const std::string& sStatus) = 0;
-    virtual void Save_Results() = 0;
-    virtual bool AllSaved() = 0;
+    virtual bool Process_Sample(int /*Index*/, const std::string& /*sampleId*/,
+                                const std::string& /*sStatus*/) {
+        return false;
+    }
+    virtual void Save_Results() {}
+    virtual bool AllSaved() { return false; }
 };
 
 // The rack search dialog: loaded fresh, its fields set, shown modally, read, unloaded.

@@ -1,4 +1,5 @@
-// The particle-count station's main form model as the rack view calls it.
+// The particle-count station as the rack view calls its main form: the one way from the rack view to
+// the station. A touched cell's sample goes straight to the station's bath.
 #pragma once
 
 #include "station/station.h"
@@ -10,18 +11,10 @@ class Station_Main_Form final : public Main_Form_Port {
 public:
     explicit Station_Main_Form(Station& station) : s_(station) {}
     void Init() override { s_.Init(); }
-    void User_Login() override { s_.User_Login(); }
-    bool Rack_Refresh(bool bIsStartUp) override { return s_.Rack_Refresh(bIsStartUp); }
-    void Rack_OnClick() override { s_.Rack_OnClick(); }
-    void Nav_Start() override { s_.Nav_Start(); }
-    void Nav_End() override { s_.Nav_End(); }
-    void Quick_Hide() override { s_.Quick_Hide(); }
     void Quick_Show(int Index) override { s_.Quick_Show(Index); }
     bool Process_Sample(int Index, const std::string& sampleId, const std::string& sStatus) override {
         return s_.Process_Sample(static_cast<int16_t>(Index), sampleId, sStatus);
     }
-    void Save_Results() override { s_.Save_Results(); }
-    bool AllSaved() override { return s_.AllSaved(); }
 
 private:
     Station& s_;

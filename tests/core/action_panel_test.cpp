@@ -255,13 +255,53 @@ TEST_F(Panel_Fixture, UnloadClosesThePortAndRestartsTheIdleTime) {
     EXPECT_FALSE(port.Is_Open());
 }
 
+// The counter's port belongs to one panel for one count: opened once at its load, kept open while the
+// station, already active again, processes the outcome, closed once at its unload.
+TEST_F(Panel_Fixture, ThePortOpensAtTheLoadAndClosesOnceAtTheUnload) {
+    panel.Unload(); // never loaded: nothing to close, the station not touched
+    panel.Release_Station();
+    EXPECT_EQ(port.Count_Calls("close"), 0);
+    EXPECT_EQ(g.App_State, "IDLE");
+    EXPECT_FALSE(panel.Loaded());
+
+    Load("CHECK");
+    Load("CHECK"); // shown again: not loaded again
+    EXPECT_EQ(port.Count_Calls("open"), 1);
+    EXPECT_EQ(port.Written, "REMOTE+\r");
+    EXPECT_TRUE(port.Is_Open());
+
+    clock.Advance(5s);
+    panel.Release_Station();
+    EXPECT_EQ(g.App_State, "ACTIVE");
+    EXPECT_EQ(g.Last_Activity, Time_Point{} + 1005s);
+    EXPECT_TRUE(port.Is_Open()) << "the port closes only at the unload";
+    const int closes = port.Count_Calls("close");
+
+    clock.Advance(5s);
+    g.App_State = "IDLE"; // the station went on meanwhile
+    panel.Unload();
+    panel.Unload();
+    EXPECT_FALSE(port.Is_Open());
+    EXPECT_EQ(port.Count_Calls("close"), closes + 1);
+    EXPECT_EQ(g.App_State, "IDLE") << "released once, not again at the unload";
+    EXPECT_EQ(g.Last_Activity, Time_Point{} + 1005s);
+    // Done with, the panel is not brought back.
+    Load("CHECK");
+    panel.Release_Station();
+    EXPECT_EQ(port.Count_Calls("open"), 1);
+    EXPECT_EQ(g.App_State, "IDLE");
+}
+
 TEST_F(Panel_Fixture, MissingCommPortStillLoadsAndReportsTheDevice) {
     settings.Remove("COMM_PORT");
     Load("CHECK");
     EXPECT_EQ(panel.Link.iCommPort, 0);
     EXPECT_EQ(panel.Link.Run_Button_Tag, "STOP");
     settings.Add("COMM_PORT", Settings{"COMM_PORT", "not a port", "", "NORMAL", {}});
-    EXPECT_NO_THROW(Load("CHECK"));
+    Action_Panel next{g, clock, alerts, port, remover, view};
+    next.Set_Run(Run::Of_Kind(Run_Kind::Check), -1);
+    EXPECT_NO_THROW(next.Load(settings));
+    EXPECT_EQ(next.Link.iCommPort, 0);
 }
 
 #include "records/prt_count.h"

@@ -154,8 +154,8 @@ struct Station_Rig {
     // Positions counted from 0, as the rack view hands them over: the lab number its cell shows.
     std::string Lab_Number(int position) { return Trim(Current_Rack->Pos.at(size_t(position))->Sample_Desc); }
     bool Hand_To_Bath(int position) {
-        return Form->Process_Sample(int16_t(position), Lab_Number(position),
-                                    Current_Rack->Pos.at(size_t(position))->Status);
+        return Form->Model().Process_Sample(int16_t(position), Lab_Number(position),
+                                            Current_Rack->Pos.at(size_t(position))->Status);
     }
 };
 

@@ -12,6 +12,7 @@
 #include "ui/form_search.h"
 #include "ui/rack_main_form.h"
 #include "ui/touch_label.h"
+#include "views/station_main_form.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -180,10 +181,10 @@ TEST(Form_Rack_Station, ACellTouchedOnTheRackViewEntersTheMainFormsBath) {
     Station_Rig rig("/dev/pcs-no-counter", PCS_PICTURE_DIR);
     rig.G.Test_Code = "PrtCount";
     Recording_Exit exit;
-    ui::Form_Test_For_Rack main_form(*rig.Form);
+    Station_Main_Form main_form(rig.Form->Model());
     Form_Rack rack(ui::Form_Rack_Parts{rig.G, rig.Clock, *rig.Current_Rack, *rig.Technician, rig.Status,
                                        rig.Alerts, main_form, exit});
-    main_form.Attach(rack);
+    ui::Join_Main_Form_And_Rack(*rig.Form, rack);
     rack.show();
     rack.Load();
     ASSERT_FALSE(rig.Current_Rack->Rack_Desc.empty());

@@ -5,6 +5,7 @@
 #include "ui/form_action.h"
 #include "ui/form_pcgrid.h"
 #include "ui/touch_label.h"
+#include "views/station_main_form.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -173,18 +174,20 @@ TEST(FormTest, RackNameRefreshDebugAndHistoryWindowFollowTheForm) {
     // Hibernation hides the histogram and brings it back where it was.
     ui::form_pcGrid& grid = form.History_Window();
     grid.move(40, 620);
-    form.Hibernate();
+    form.Model().Hibernate();
     EXPECT_FALSE(grid.isVisible());
     grid.move(0, 0);
-    form.reActivate();
+    form.Model().reActivate();
     EXPECT_TRUE(grid.isVisible());
     EXPECT_EQ(grid.pos(), QPoint(40, 620));
     // The operations with nothing to do for this station are there and harmless.
-    EXPECT_FALSE(form.Rack_Refresh(true));
-    EXPECT_FALSE(form.AllSaved());
-    form.User_Login();
-    form.Save_Results();
-    form.Nav_End();
+    Station_Main_Form as_the_rack_view_sees_it(form.Model());
+    Main_Form_Port& main_form = as_the_rack_view_sees_it;
+    EXPECT_FALSE(main_form.Rack_Refresh(true));
+    EXPECT_FALSE(main_form.AllSaved());
+    main_form.User_Login();
+    main_form.Save_Results();
+    main_form.Nav_End();
 }
 
 // What a technician sees in a working bath: grabbed for people to look at.
