@@ -19,8 +19,6 @@ void Init_Colors(Globals& g) {
 
 void Init_Globals(Globals& g) {
     g.Test_Code.clear();
-    g.Current_Sample_Type.clear();
-    g.Current_Lab_Number.clear();
     g.Station_Instrument_Id.clear();
 }
 

@@ -1,11 +1,10 @@
-// The process-wide values of the station. The composition root owns one Globals and passes it by
-// reference; a test makes a fresh one.
+// The process-wide values of the station: configuration, the palette and the activity state. The
+// composition root owns one Globals and passes it by reference; a test makes a fresh one.
 #pragma once
 
 #include "common/clock.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace pcs {
@@ -47,23 +46,12 @@ struct Globals {
     std::string Station_Instrument_Id;
     std::string App_Folder;    // the program's folder, with a trailing separator, or ""
     std::string Common_Folder; // the picture folder
-
-    // Values handed from the rack view to the main form
-    std::string Current_Sample_Type;
-    std::string Current_Lab_Number;
-    int Selected_Pos_Index = -1;
-    std::string Selected_Sample;
-    std::string Priority_Filter;
-    bool Results_Saved = false;
-    int Current_Rack_Index = 0;
-    bool Racks_Found = false;
-    std::optional<Color> Active_Pos_Color;
 };
 
 // Fills the palette with the station's colours.
 void Init_Colors(Globals& g);
 
-// Resets the shared run-time values; the rack view calls it when it unloads.
+// Resets the station's test group and instrument; the rack view calls it when it unloads.
 void Init_Globals(Globals& g);
 
 } // namespace pcs

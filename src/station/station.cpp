@@ -91,10 +91,6 @@ void Station::Unload() {
     p_.View.Hide_History_Window();
 }
 
-void Station::Quick_Show(int) {
-    p_.G.Results_Saved = true;
-}
-
 // ---- the bath ----------------------------------------------------------------------------------------
 
 bool Station::Process_Sample(int16_t Index, const std::string& sampleId, const std::string& sStatus) {

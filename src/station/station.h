@@ -125,7 +125,6 @@ public:
     void Hibernate();
     void reActivate();
     void Unload();
-    void Quick_Show(int index);
 
     // ---- the bath ---------------------------------------------------------------------------------
     // A sample handed over by the rack view from rack position Index. False when it did not enter the

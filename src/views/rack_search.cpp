@@ -26,12 +26,11 @@ void Rack_Search::Form_Load() {
     Items = 0;
     ItemCurrent = 0;
 
-    g_.Racks_Found = Load_Rack_List(g_.Test_Code);
+    Racks_Found = Load_Rack_List(g_.Test_Code);
     const size_t n = lst_os.size();
     const bool find = strAction == "FIND";
-    const bool picks_itself =
-        g_.Racks_Found && ((!sSearchRackName.empty() && find && n > 0) || (find && n == 1) ||
-                           strAction == "PREV" || strAction == "NEXT");
+    const bool picks_itself = Racks_Found && ((!sSearchRackName.empty() && find && n > 0) ||
+                                              (find && n == 1) || strAction == "PREV" || strAction == "NEXT");
     if (picks_itself)
         Timer1_Enabled = true;
     else
@@ -52,7 +51,7 @@ bool Rack_Search::Load_Rack_List(const std::string& test_code) {
     preset_index_ = -1;
     Close_Rack_List();
     try {
-        list_rs_ = rack_.Get_Samples(Trim(test_code), g_.Priority_Filter);
+        list_rs_ = rack_.Get_Samples(Trim(test_code), Priority_Filter);
         if (!list_rs_.Is_Open()) throw db::Statement_Failed_Error("the list of racks");
         if (list_rs_.Columns().empty()) return false;
         for (; !list_rs_.Eof(); list_rs_.Move_Next()) {
@@ -117,7 +116,7 @@ void Rack_Search::Timer1_Timer() {
         return;
     }
     ListIndex = 0;
-    if (!g_.Results_Saved) {
+    if (!Results_Saved) {
         Neighbour_Rack();
         if (sSearchRackName.empty() && intRackIndex >= 0) ListIndex = intRackIndex;
     }
@@ -199,7 +198,7 @@ void Rack_Search::lbl_Go_Click() {
 }
 
 void Rack_Search::lbl_Refresh_Click() {
-    g_.Racks_Found = Load_Rack_List(g_.Test_Code);
+    Racks_Found = Load_Rack_List(g_.Test_Code);
 }
 
 void Rack_Search::lbl_exit_Click() {

@@ -46,6 +46,8 @@ public:
     std::string sSearchRackName;
     std::string strAction; // "FIND", "PREV" or "NEXT"; "" counts as "FIND"
     bool bSearch = false;
+    std::string Priority_Filter; // the rack view's filter: "" lists all outstanding racks
+    bool Results_Saved = false;  // false: a result may wait in the rack view, the search picks a neighbour
     // Read by the caller after the show.
     std::string strRackDesc;
     int16_t intRackIndex = -1;
@@ -53,6 +55,7 @@ public:
     bool bSampleFound = false;
     int16_t Items = 0;
     int16_t ItemCurrent = 0;
+    bool Racks_Found = false; // the last list of racks was not empty
     int16_t intPriorityWin_Top = 0;
     int16_t intPriorityWin_Left = 0;
 

@@ -100,7 +100,7 @@ Rack_View::Rack_View(Globals& g, const Clock& clock, Rack& rack, Employee& emplo
 Color Rack_View::Cell_Color(int Index, Color_Part part, const std::string& status,
                             const std::string& priority, int run_no) const {
     bool unchanged = false;
-    if (g_.Selected_Pos_Index != -1 && Index >= 0 && static_cast<size_t>(Index) < rack_.Pos.size()) {
+    if (Selected_Pos_Index != -1 && Index >= 0 && static_cast<size_t>(Index) < rack_.Pos.size()) {
         const RackPositions& p = *rack_.Pos[Index];
         unchanged = p.Init_Status == p.Status;
     }
@@ -113,8 +113,8 @@ void Rack_View::Form_Load() {
         rack_width = static_cast<int16_t>(115 * Metrics.Twips_X);
         rack_height = static_cast<int16_t>(90 * Metrics.Twips_Y);
     }
-    g_.Priority_Filter.clear();
-    g_.Selected_Pos_Index = -1;
+    Priority_Filter.clear();
+    Selected_Pos_Index = -1;
     Resize_Rack(0, 0);
     Show_Rack();
     lbl_rackDesc.clear();
@@ -129,6 +129,8 @@ void Rack_View::Form_Load() {
 
 void Rack_View::Form_Unload() {
     Init_Globals(g_);
+    Current_Lab_Number.clear();
+    Current_Sample_Type.clear();
 }
 
 void Rack_View::Resize_Rack(int iOffsetX, int iOffsetY) {
@@ -159,8 +161,8 @@ void Rack_View::Reset_Interface() {
     lbl_rackDesc.clear();
     img_save_Picture = Save_Idle;
     main_.Rack_Refresh(false);
-    g_.Selected_Sample.clear();
-    g_.Results_Saved = true;
+    Selected_Sample.clear();
+    Results_Saved = true;
 }
 
 void Rack_View::Show_Rack() {
@@ -221,7 +223,7 @@ void Rack_View::Init_Rack_Position(int Index) {
 void Rack_View::Rack_Pos_Activate(int Index) {
     if (Index < 0 || Index >= Rack_Cells) return;
     Cell_Look& c = Cells[Index];
-    g_.Active_Pos_Color = c.Back;
+    Active_Pos_Color = c.Back;
     c.Back = g_.Colors.Color_White;
     c.Sample_Fore = c.Info_Fore = c.Result_Fore = g_.Colors.Color_Slate_2;
     img_save_Picture = Save_On;
@@ -230,36 +232,36 @@ void Rack_View::Rack_Pos_Activate(int Index) {
 void Rack_View::Rack_Pos_DeActivate(int Index) {
     if (Index < 0 || Index >= Rack_Cells) return;
     Cell_Look& c = Cells[Index];
-    if (g_.Active_Pos_Color) c.Back = *g_.Active_Pos_Color;
+    if (Active_Pos_Color) c.Back = *Active_Pos_Color;
     c.Sample_Fore = c.Result_Fore = g_.Colors.Color_White;
     c.Info_Fore = g_.Colors.Color_Amber;
 }
 
 void Rack_View::lbl_sample_Click(int Index) {
     if (Index < 0 || Index >= Rack_Cells || Cells[Index].Tag.empty()) return;
-    Rack_Pos_DeActivate(g_.Selected_Pos_Index);
+    Rack_Pos_DeActivate(Selected_Pos_Index);
     Status_Scope status(status_, g_,
                         employee_.Station == "VISUAL" ? "RETRIEVING SCREEN IMAGES"
                                                       : "RETRIEVING SAMPLE TESTING DETAILS");
     if (!rack_.isRackLoggedOut(true)) return;
     lbl_RackStatus = rack_.Rack_Status;
     main_.Quick_Hide();
-    g_.Current_Lab_Number = Caption_Lab_Number(Cells[Index].Caption);
-    g_.Current_Sample_Type = "SAMPLE";
+    Current_Lab_Number = Caption_Lab_Number(Cells[Index].Caption);
+    Current_Sample_Type = "SAMPLE";
     RackPositions& pos = rack_.Pos_Item(static_cast<size_t>(Index) + 1);
-    if (main_.Process_Sample(Index, g_.Current_Lab_Number, pos.Status)) {
+    if (main_.Process_Sample(Index, Current_Lab_Number, pos.Status)) {
         pos.isSaved = false;
-        g_.Results_Saved = false;
+        Results_Saved = false;
         // The whole lab number: one that does not start with a zero is not cut at its first zero.
-        g_.Selected_Sample = Caption_Lab_Number(Cells[Index].Caption);
-        g_.Current_Lab_Number = g_.Selected_Sample;
-        g_.Selected_Pos_Index = Index;
+        Selected_Sample = Caption_Lab_Number(Cells[Index].Caption);
+        Current_Lab_Number = Selected_Sample;
+        Selected_Pos_Index = Index;
         Rack_Pos_Activate(Index);
-        main_.Quick_Show(Index);
+        if (main_.Quick_Show(Index)) Results_Saved = true;
     } else {
-        g_.Selected_Sample.clear();
-        g_.Current_Lab_Number.clear();
-        g_.Selected_Pos_Index = -1;
+        Selected_Sample.clear();
+        Current_Lab_Number.clear();
+        Selected_Pos_Index = -1;
     }
 }
 
@@ -274,7 +276,7 @@ void Rack_View::Select_Sample(const std::string& lab_number) {
 }
 
 void Rack_View::lbl_status_update() {
-    const int i = g_.Selected_Pos_Index;
+    const int i = Selected_Pos_Index;
     if (i < 0 || i >= Rack_Cells) return;
     const Cell_Look& c = Cells[i];
     const std::string station = employee_.Station;
@@ -359,7 +361,10 @@ void Rack_View::Get_Racks(int Index, const std::string& sRackName) {
     search.sSearchRackName = sRackName;
     search.strAction = action;
     search.bSearch = action == "FIND";
+    search.Priority_Filter = Priority_Filter;
+    search.Results_Saved = Results_Saved;
     search_.Show_Search_Modal();
+    Racks_Found = search.Racks_Found;
     const std::string chosen = search.strRackDesc;
     if (chosen.empty() || g_.Test_Code.empty()) {
         Retake_Loaded_Rack();
@@ -375,16 +380,16 @@ void Rack_View::Get_Racks(int Index, const std::string& sRackName) {
             Reset_Interface();
             return;
         }
-        g_.Selected_Sample.clear();
-        g_.Selected_Pos_Index = -1;
+        Selected_Sample.clear();
+        Selected_Pos_Index = -1;
         Show_Rack();
         return;
     }
-    g_.Results_Saved = false;
-    g_.Selected_Sample.clear();
-    g_.Selected_Pos_Index = -1;
+    Results_Saved = false;
+    Selected_Sample.clear();
+    Selected_Pos_Index = -1;
     img_ptr_Visible = true;
-    g_.Current_Rack_Index = search.intRackIndex;
+    Current_Rack_Index = search.intRackIndex;
     Show_Rack();
     lbl_RackDate = Date_Text(rack_.Rack_Date);
     lbl_RackStatus = rack_.Rack_Status;
@@ -455,19 +460,19 @@ void Rack_View::Priority_Click(int button) {
     if (button < 0 || button >= 4) return;
     const std::string name = Priority_Tags[button];
     g_.Last_Activity = clock_.Now();
-    g_.Racks_Found = true;
+    Racks_Found = true;
     {
         // The racks of the filter touched: one with no racks would list nothing.
         db::Record_Set rs = rack_.Get_Samples(g_.Test_Code, name);
         if (rs.Failed()) {
             // Not an empty filter: the technician is told the list could not be read.
-            g_.Racks_Found = false;
+            Racks_Found = false;
             Show_Alert(alerts_, db::Statement_Failed_Error("the racks of the " + name + " filter").what());
             return;
         }
-        if (!rs.Is_Open() || rs.Columns().empty() || rs.Eof()) g_.Racks_Found = false;
+        if (!rs.Is_Open() || rs.Columns().empty() || rs.Eof()) Racks_Found = false;
     }
-    if (!g_.Racks_Found) {
+    if (!Racks_Found) {
         Show_Alert(alerts_, "No records found!");
         return;
     }
@@ -476,13 +481,13 @@ void Rack_View::Priority_Click(int button) {
         Priority_Images[Active_Priority_Button].Picture =
             std::string("bttn_") + Priority_Tags[Active_Priority_Button] + "_off.gif";
     Active_Priority_Button = button;
-    g_.Priority_Filter = name;
+    Priority_Filter = name;
     bttn_Nav_Click(2);
 }
 
 void Rack_View::img_Priority_Click() {
     if (g_.Test_Code.empty()) return;
-    g_.Priority_Filter.clear();
+    Priority_Filter.clear();
     Active_Priority_Button = -1;
     Refresh_Priority();
     bttn_Nav_Click(0);
@@ -491,15 +496,15 @@ void Rack_View::img_Priority_Click() {
 // ---- saving and leaving ---------------------------------------------------------------------------
 
 void Rack_View::img_save_Click() {
-    if (g_.Selected_Pos_Index == -1) return;
+    if (Selected_Pos_Index == -1) return;
     Status_Scope status(status_, g_, "SAVING RESULTS");
     main_.Save_Results();
     if (main_.AllSaved()) img_save_Picture = Save_Idle;
-    g_.Results_Saved = true;
+    Results_Saved = true;
 }
 
 bool Rack_View::Requires_saving() {
-    if (g_.Selected_Sample.empty() || g_.Results_Saved) return false;
+    if (Selected_Sample.empty() || Results_Saved) return false;
     int answer = Answer_Closed;
     {
         Status_Scope status(status_, g_, "SAVE EDITED RESULTS?");

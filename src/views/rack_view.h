@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pcs {
@@ -30,7 +31,9 @@ public:
     virtual void Nav_Start() {}
     virtual void Nav_End() {}
     virtual void Quick_Hide() {}
-    virtual void Quick_Show(int /*Index*/) {}
+    // Shows the selected sample's results; true when the form holds them as saved (the rack view then
+    // has nothing waiting to be saved).
+    virtual bool Quick_Show(int /*Index*/) { return false; }
     // Puts the sample of rack cell Index into the work; true when it was taken up.
     virtual bool Process_Sample(int /*Index*/, const std::string& /*sampleId*/,
                                 const std::string& /*sStatus*/) {
@@ -112,6 +115,17 @@ public:
     // Cell size in twips; the main form sets them before the view loads.
     int16_t rack_width = 0;
     int16_t rack_height = 0;
+
+    // The selection, the view's own (cleared at its load and with each rack loaded).
+    int Selected_Pos_Index = -1; // the selected cell, -1 for none
+    std::string Selected_Sample; // its lab number, "" for none
+    std::string Priority_Filter; // the priority whose racks are listed, "" for all outstanding racks
+    bool Results_Saved = false;  // no edited result waits to be saved
+    int Current_Rack_Index = 0;  // the loaded rack's index in the last search's list
+    bool Racks_Found = false;    // the last rack query answered racks
+    std::optional<Color> Active_Pos_Color; // the selected cell's back colour before it was highlighted
+    std::string Current_Lab_Number;        // the lab number handed to the main form
+    std::string Current_Sample_Type;       // what was handed ("SAMPLE")
 
     // What the form shows.
     std::array<Cell_Look, Rack_Cells> Cells;

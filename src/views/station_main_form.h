@@ -11,7 +11,8 @@ class Station_Main_Form final : public Main_Form_Port {
 public:
     explicit Station_Main_Form(Station& station) : s_(station) {}
     void Init() override { s_.Init(); }
-    void Quick_Show(int Index) override { s_.Quick_Show(Index); }
+    // The particle-count form keeps no edited results: the sample's results count as saved.
+    bool Quick_Show(int /*Index*/) override { return true; }
     bool Process_Sample(int Index, const std::string& sampleId, const std::string& sStatus) override {
         return s_.Process_Sample(static_cast<int16_t>(Index), sampleId, sStatus);
     }

@@ -68,12 +68,10 @@ TEST(Palette, ExactColours) {
 TEST(Globals, InitGlobalsClearsTheRunTimeValues) {
     Globals g;
     g.Test_Code = "PrtCount";
-    g.Current_Lab_Number = "01100663";
     g.Station_Instrument_Id = "PC1";
     g.Connect_String = "DSN=x";
     Init_Globals(g);
     EXPECT_EQ(g.Test_Code, "");
-    EXPECT_EQ(g.Current_Lab_Number, "");
     EXPECT_EQ(g.Station_Instrument_Id, "");
     EXPECT_EQ(g.Connect_String, "DSN=x");
 }

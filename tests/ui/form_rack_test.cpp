@@ -100,7 +100,7 @@ TEST_F(Form_Rack_Test, ALabNumberOnThePadOrFromAScannerFindsItsRack) {
     });
     Touch(Control("bttn_Nav_2"));
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-A");
-    EXPECT_EQ(G.Selected_Sample, "00100002");
+    EXPECT_EQ(Form->Model().Selected_Sample, "00100002");
     EXPECT_EQ(Form->Model().Cells[1].Back, G.Colors.Color_White);
 
     // A scanner types the lab number and Enter into the dialog; letters from it are refused.
@@ -113,7 +113,7 @@ TEST_F(Form_Rack_Test, ALabNumberOnThePadOrFromAScannerFindsItsRack) {
     });
     Touch(Control("bttn_Nav_2"));
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
-    EXPECT_EQ(G.Selected_Sample, "00100006");
+    EXPECT_EQ(Form->Model().Selected_Sample, "00100006");
     ASSERT_EQ(Alerts.Alerts.size(), 1u);
     EXPECT_NE(Alerts.Alerts[0].find("\"AB12\" is not a lab number"), std::string::npos);
     EXPECT_EQ(Form->Searches_Shown, 2);
@@ -204,8 +204,8 @@ TEST(Form_Rack_Station, ACellTouchedOnTheRackViewEntersTheMainFormsBath) {
     const std::string lab = rig.Lab_Number(0);
     Touch(rack.findChild<QWidget*>("lbl_sample_0"));
     EXPECT_EQ(rig.Form->Model().Slots[0].Lab_Number, lab + " ");
-    EXPECT_EQ(rig.G.Selected_Sample, lab);
-    EXPECT_TRUE(rig.G.Results_Saved);
+    EXPECT_EQ(rack.Model().Selected_Sample, lab);
+    EXPECT_TRUE(rack.Model().Results_Saved);
 
     // The rack name on the main form opens the rack view on that rack.
     const std::string first = rig.Current_Rack->Rack_Desc;

@@ -33,7 +33,7 @@ TEST_F(Views_Test, NavigationWalksTheListAndHandsEachRackBack) {
     EXPECT_EQ(Holder("RACK-C"), "");
     EXPECT_EQ(Holder("RACK-B"), "101");
     EXPECT_EQ(View->bttn_Nav_Visible, (std::array<bool, 3>{true, true, true}));
-    EXPECT_EQ(G.Current_Rack_Index, 1);
+    EXPECT_EQ(View->Current_Rack_Index, 1);
 
     View->bttn_Nav_Click(1);
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-A");
@@ -115,8 +115,8 @@ TEST_F(Views_Test, ALabNumberTypedOrScannedLoadsItsRackAndHandsTheSampleOver) {
     View->bttn_Nav_Click(2);
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-A");
     EXPECT_EQ(std::count(Main.Calls.begin(), Main.Calls.end(), "Process_Sample 1 00100002 READY"), 1);
-    EXPECT_EQ(G.Selected_Sample, "00100002");
-    EXPECT_EQ(G.Selected_Pos_Index, 1);
+    EXPECT_EQ(View->Selected_Sample, "00100002");
+    EXPECT_EQ(View->Selected_Pos_Index, 1);
     EXPECT_FALSE(View->bttn_Nav_Visible[0] || View->bttn_Nav_Visible[1]);
 
     // A scanner types the number and Enter; a ninth digit from the pad is refused.
@@ -126,7 +126,7 @@ TEST_F(Views_Test, ALabNumberTypedOrScannedLoadsItsRackAndHandsTheSampleOver) {
     };
     View->bttn_Nav_Click(2);
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
-    EXPECT_EQ(G.Selected_Sample, "00100006");
+    EXPECT_EQ(View->Selected_Sample, "00100006");
 
     Search->Technician = [&](Rack_Search& s) {
         for (int d : {1, 2, 3, 4, 5, 6, 7, 8, 9})
@@ -164,18 +164,18 @@ TEST_F(Views_Test, PriorityFilterListsItsRacksOrSaysThereAreNone) {
 
     View->Priority_Click(0); // RETEST: no rack holds one
     EXPECT_EQ(Alerts.Alerts, (std::vector<std::string>{"No records found!"}));
-    EXPECT_EQ(G.Priority_Filter, "");
+    EXPECT_EQ(View->Priority_Filter, "");
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
     EXPECT_EQ(Holder("RACK-C"), "101");
 
     View->Priority_Click(1); // RUSH: rack B alone, picked unseen
-    EXPECT_EQ(G.Priority_Filter, "RUSH");
+    EXPECT_EQ(View->Priority_Filter, "RUSH");
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-B");
     EXPECT_EQ(View->Priority_Images[1].Picture, "bttn_RUSH_on.gif");
     EXPECT_EQ(View->bttn_Nav_Visible, None);
 
     View->img_Priority_Click(); // every outstanding rack again
-    EXPECT_EQ(G.Priority_Filter, "");
+    EXPECT_EQ(View->Priority_Filter, "");
     EXPECT_EQ(View->Priority_Images[1].Picture, "bttn_RUSH_off.gif");
     EXPECT_EQ(Search->Shown, 0);
 
@@ -187,39 +187,39 @@ TEST_F(Views_Test, PriorityFilterListsItsRacksOrSaysThereAreNone) {
     ASSERT_EQ(Alerts.Alerts.size(), 1u);
     EXPECT_NE(Alerts.Alerts[0].find("did not answer the racks of the URGENT filter"), std::string::npos)
         << Alerts.Alerts[0];
-    EXPECT_EQ(G.Priority_Filter, "");
+    EXPECT_EQ(View->Priority_Filter, "");
     EXPECT_EQ(View->Priority_Images[2].Picture, "bttn_URGENT_off.gif");
 }
 
 TEST_F(Views_Test, TouchingACellHandsTheSampleToTheMainForm) {
     View->Form_Load();
     View->lbl_sample_Click(5); // an empty cell: nothing
-    EXPECT_EQ(G.Selected_Pos_Index, -1);
+    EXPECT_EQ(View->Selected_Pos_Index, -1);
 
     View->lbl_sample_Click(1);
     EXPECT_EQ(Main.Calls.back(), "Process_Sample 1 " + Lab_Numbers[6] + " READY");
-    EXPECT_EQ(G.Current_Lab_Number, Lab_Numbers[6]);
-    EXPECT_EQ(G.Selected_Pos_Index, 1);
+    EXPECT_EQ(View->Current_Lab_Number, Lab_Numbers[6]);
+    EXPECT_EQ(View->Selected_Pos_Index, 1);
     EXPECT_EQ(View->Cells[1].Back, G.Colors.Color_White);
     EXPECT_EQ(View->img_save_Picture, "bttn_save_on.jpg");
-    EXPECT_TRUE(G.Results_Saved); // the main form's Quick_Show
+    EXPECT_TRUE(View->Results_Saved); // the main form's Quick_Show
     EXPECT_EQ(Status.Caption, "");
 
     View->lbl_sample_Click(0); // the earlier cell gets its own colour back
     EXPECT_EQ(View->Cells[1].Back, (Color{0x2C, 0x3D, 0x4D}));
-    EXPECT_EQ(G.Selected_Pos_Index, 0);
+    EXPECT_EQ(View->Selected_Pos_Index, 0);
 
     Main.Takes_Samples = false;
     View->lbl_sample_Click(1);
-    EXPECT_EQ(G.Selected_Pos_Index, -1);
-    EXPECT_EQ(G.Current_Lab_Number, "");
+    EXPECT_EQ(View->Selected_Pos_Index, -1);
+    EXPECT_EQ(View->Current_Lab_Number, "");
 }
 
 TEST_F(Views_Test, AnUnsavedSampleAsksBeforeLeavingAndClosingTheQuestionKeepsTheRack) {
     Main.Quick_Show_Saves = false;
     View->Form_Load();
     View->lbl_sample_Click(0);
-    ASSERT_FALSE(G.Results_Saved);
+    ASSERT_FALSE(View->Results_Saved);
 
     Alerts.Answers = {Answer_Closed};
     View->bttn_Nav_Click(1);
@@ -306,8 +306,8 @@ TEST_F(Views_Test, TouchingACellPutsTheSampleIntoTheStationsBath) {
 
     view.lbl_sample_Click(1);
     EXPECT_EQ(station.Slots[0].Lab_Number, Lab_Numbers[6] + " ");
-    EXPECT_EQ(G.Selected_Sample, Lab_Numbers[6]);
-    EXPECT_TRUE(G.Results_Saved);
+    EXPECT_EQ(view.Selected_Sample, Lab_Numbers[6]);
+    EXPECT_TRUE(view.Results_Saved);
     embedded::Admin_Rows stored = embedded::Lab_Admin(Lab_File).Bath(std::nullopt);
     ASSERT_EQ(stored.Rows.size(), 1u);
 }

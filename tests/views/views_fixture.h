@@ -19,7 +19,6 @@ namespace pcs::test {
 // the particle-count main form does.
 class Recording_Main_Form : public Main_Form_Port {
 public:
-    explicit Recording_Main_Form(Globals& g) : g_(g) {}
     std::vector<std::string> Calls;
     bool Takes_Samples = true;
     bool Quick_Show_Saves = true;
@@ -31,18 +30,13 @@ public:
     void Nav_Start() override { Calls.push_back("Nav_Start"); }
     void Nav_End() override { Calls.push_back("Nav_End"); }
     void Quick_Hide() override {}
-    void Quick_Show(int) override {
-        if (Quick_Show_Saves) g_.Results_Saved = true;
-    }
+    bool Quick_Show(int) override { return Quick_Show_Saves; }
     bool Process_Sample(int Index, const std::string& id, const std::string& status) override {
         Calls.push_back("Process_Sample " + std::to_string(Index) + " " + id + " " + status);
         return Takes_Samples && !id.empty() && status != "DONE" && !status.empty();
     }
     void Save_Results() override { Calls.push_back("Save_Results"); }
     bool AllSaved() override { return false; }
-
-private:
-    Globals& g_;
 };
 
 // The search dialog without a display: the real search model, its automatic pick run as the timer
@@ -168,7 +162,7 @@ protected:
     std::unique_ptr<db::Database> Db;
     std::unique_ptr<Employee> Emp;
     std::unique_ptr<Rack> Rack_;
-    Recording_Main_Form Main{G};
+    Recording_Main_Form Main;
 };
 
 // The rack view's model with the search run without a display.
