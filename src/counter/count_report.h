@@ -49,7 +49,7 @@ struct Count_Report {
 struct Report_Parse {
     Count_Report Report;
     std::string Log_Line;     // the line rebuilt for the count log
-    std::string Station_Mode; // "CHECK" or "FLUSH" when the run is one, else ""
+    std::string Station_Mode; // the run word of a check standard or a flush, else ""
     std::vector<std::string> Fields;
 };
 
