@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace pcs {
 
@@ -37,6 +38,10 @@ inline constexpr const char* Reloading_Bath_Status = "RELOADING BATH CONTENT";
 // What the modal action panel ended with: "COUNT" with the counter's text, "REMOVE", or anything
 // else when it was closed; and the dilution the technician chose, when the toggle was touched.
 struct Panel_Outcome {
+    Panel_Outcome() = default;
+    Panel_Outcome(std::string action, std::string bffr, std::optional<bool> dilution_chosen = std::nullopt)
+        : Action(std::move(action)), Bffr(std::move(bffr)), Dilution_Chosen(dilution_chosen) {}
+
     std::string Action;
     std::string Bffr;
     std::optional<bool> Dilution_Chosen;
