@@ -82,6 +82,19 @@ std::string Rebuild_Log_Line(const std::vector<std::string>& fields) {
     return line;
 }
 
+std::string Log_Line_With_Run(const std::vector<std::string>& fields, std::string_view run_id) {
+    // Field 30 must not be the last one, which holds the line end.
+    if (fields.size() <= Field_Station_Run + 1 || !Trim(fields[Field_Station_Run]).empty() ||
+        Trim(run_id).empty())
+        return Rebuild_Log_Line(fields);
+    std::vector<std::string> stamped = fields;
+    std::string& run = stamped[Field_Station_Run];
+    run = Trim(run_id);
+    for (char& c : run)
+        if (c == ',' || static_cast<unsigned char>(c) < 32) c = ' ';
+    return Rebuild_Log_Line(stamped);
+}
+
 std::string Get_ISO_Code(std::string_view count, std::string_view volume) {
     auto c = Try_Double(count), v = Try_Double(volume);
     if (!c || !v || !(*c > 0) || !(*v > 0)) return "";

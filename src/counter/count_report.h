@@ -25,6 +25,8 @@ enum Report_Field : size_t {
     Field_Date = 25,
     Field_Time = 26,
     Field_Sample_Id = 28,
+    Field_Run_Label = 29,
+    Field_Station_Run = 30, // empty in the counter's line; the log rows carry the station's run there
 };
 
 // The count-log column names, in field order.
@@ -60,6 +62,12 @@ Report_Parse Parse_Count_Report(std::string_view text, Run_Kind kind);
 // The line as the count log keeps it: fields joined by "," with a trailing line-end character moved
 // in front of the final ",".
 std::string Rebuild_Log_Line(const std::vector<std::string>& fields);
+
+// The log line with the station's run identifier ("CHECK", "FLUSH", "SINGLE" or the lab number) in
+// field 30, which the counter leaves empty: the counter never learns what it counted, so without it a
+// log cannot tell a flush from a sample or a sample from its rerun. A line whose field 30 is not
+// empty, or that ends before it, is logged as it came.
+std::string Log_Line_With_Run(const std::vector<std::string>& fields, std::string_view run_id);
 
 // The ISO 4406 table: the upper bound of codes 0 ... 28 in particles per mL (a code holds the counts
 // above the bound of the code before it, up to and including its own).

@@ -47,12 +47,26 @@ TEST_F(Logs, UnwritableLogIsReportedAndProcessingGoesOn) {
 TEST_F(Logs, ProcessingLogsEveryReportUnlessDebugging) {
     Count_Logs logs(dir, alerts);
     const pcs::Run sample = Run::Of_Sample("01100663");
-    const std::string line = Parse_Count_Report(Report, Run_Kind::Sample).Log_Line;
     EXPECT_FALSE(Begin_Processing(Report, sample, g, logs, alerts).Report.Invalid);
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + line + "\r\n");
+    // The counter's line with the station's run in its empty field 30, so the log says what was run.
+    const std::string row = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
+                            "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,22222222,CHECK,"
+                            "01100663,ISO Code: 13/9,";
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "
+" + row + "
+");
     g.Debug_Mode = true;
     Begin_Processing(Report, sample, g, logs, alerts);
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + line + "\r\n");
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "
+" + row + "
+");
+    // A line that ends before field 30 is logged as it came.
+    g.Debug_Mode = false;
+    Begin_Processing("!LPR1,1,2,3,", sample, g, logs, alerts);
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "
+" + row + "
+!LPR1,1,2,3,
+");
 }
 
 TEST_F(Logs, InvalidCountShowsItsMessage) {

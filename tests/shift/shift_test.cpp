@@ -5,6 +5,8 @@
 // way the counter goes silent once, gives invalid and dirty counts, the database times out (once
 // briefly, once for good) and refuses one save. Nothing may be lost or saved twice, and memory must
 // not grow with the shift.
+#include "audit_log.h"
+#include "audit_page.h"
 #include "embedded_backend.h"
 #include "lab_admin.h"
 #include "qt_serial_port.h"
@@ -37,6 +39,7 @@
 #include <future>
 #include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include <sys/wait.h>
@@ -427,6 +430,39 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
         checks += run.Run_Id == "CHECK" && !run.Invalid;
     EXPECT_GE(passed_lines, Racks * Rack_Size / 15);
     EXPECT_EQ(passed_lines + failed_lines, checks) << "every valid check standard logged once";
+
+    // The lab's audit of the shift reads from the logs what the shift did: every count once, checks and
+    // flushes with their failures, the invalid counts, and as reruns the samples counted more than once
+    // (a Yes to the question, a save that failed and was counted again).
+    {
+        int samples = 0, flushes = 0, invalid = 0;
+        for (const auto& run : counted) {
+            invalid += run.Invalid;
+            if (run.Invalid) continue;
+            flushes += run.Run_Id == "FLUSH";
+            samples += Is_Numeric(run.Run_Id);
+        }
+        audit::Audit a = audit::Read_Audit(dir.Path());
+        const audit::Day_Figures& t = a.Total;
+        EXPECT_EQ(a.Unreadable_Total, 0) << (a.Unreadable.empty() ? "" : a.Unreadable[0].Why);
+        EXPECT_EQ(t.Counts(), static_cast<long>(counted.size()));
+        EXPECT_EQ(t.Checks, checks);
+        EXPECT_EQ(t.Checks_Failed, failed_lines);
+        EXPECT_EQ(static_cast<long>(a.Checks.size()), checks) << "one point per check standard";
+        EXPECT_EQ(t.Flushes, flushes);
+        EXPECT_EQ(t.Flushes_Failed, alerts.Alerts["Flush count to high!"]);
+        EXPECT_EQ(t.Invalid, invalid);
+        EXPECT_EQ(t.Invalid, alerts.Alerts["An invalid count was generated."]);
+        EXPECT_EQ(t.Samples, samples);
+        EXPECT_EQ(t.Samples - t.Reruns, Racks * Rack_Size) << "each sample counted first once";
+        EXPECT_EQ(t.Reruns, alerts.Yes_Answers + (samples - static_cast<long>(rows.size())))
+            << "reruns: the Yes answers and the counts whose save failed";
+        std::ostringstream page;
+        audit::Write_Page(page, a, {dir.Path().string(), "now", {}, {}});
+        EXPECT_NE(page.str().find("data-day=\"All days\" data-counts=\"" + std::to_string(counted.size()) +
+                                  "\" data-samples=\"" + std::to_string(samples) + "\""),
+                  std::string::npos);
+    }
 
     // The faults were met: the save lost to the timeouts is told (the refused one leaves the sample in
     // the bath without a word, as the station always has).

@@ -1,11 +1,16 @@
 // pcreport: codes counter report texts, one per line, from files or standard input, and prints one
 // JSON object per line. It never stops at a bad line; the exit status says whether any line was bad.
+// "pcreport audit FOLDER" reads a station's count logs back into one HTML page for the lab's audit.
+#include "audit_log.h"
+#include "audit_page.h"
 #include "report_json.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -65,6 +70,63 @@ bool Code_Stream(std::istream& in, const std::string& source, const pcs::tools::
     return !in.bad();
 }
 
+struct Audit_Args {
+    std::string Folder, Output, From, To;
+};
+
+// 0 when every line was read, 1 when the page lists lines that could not be, 2 when there is no page.
+int Run_Audit(const Audit_Args& args) {
+    namespace audit = pcs::audit;
+    audit::Audit_Options options;
+    audit::Page_Info info;
+    for (auto [text, day, name] :
+         {std::tuple{&args.From, &options.From, "--from"}, std::tuple{&args.To, &options.To, "--to"}}) {
+        if (text->empty()) continue;
+        *day = audit::Parse_Day(*text);
+        if (!*day) {
+            std::cerr << "pcreport: " << name << " " << *text << " is not a date (YYYY-MM-DD)\n";
+            return 2;
+        }
+    }
+    info.Folder = args.Folder;
+    info.From = options.From;
+    info.To = options.To;
+    std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char made[32];
+    std::strftime(made, sizeof made, "%Y-%m-%d %H:%M", &tm);
+    info.Generated = made;
+    audit::Audit a;
+    try {
+        a = audit::Read_Audit(args.Folder, options);
+    } catch (const audit::Audit_Error& e) {
+        std::cerr << "pcreport: " << e.what() << '\n';
+        return 2;
+    }
+    std::ofstream file;
+    if (!args.Output.empty()) {
+        file.open(args.Output, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            std::cerr << "pcreport: cannot write " << args.Output << ": " << std::strerror(errno) << '\n';
+            return 2;
+        }
+    }
+    std::ostream& out = args.Output.empty() ? std::cout : file;
+    audit::Write_Page(out, a, info);
+    out.flush();
+    if (!out) {
+        std::cerr << "pcreport: cannot write the page: " << std::strerror(errno) << '\n';
+        return 2;
+    }
+    if (a.Unreadable_Total > 0) {
+        std::cerr << "pcreport: " << a.Unreadable_Total
+                  << " lines of the logs could not be read; the page lists them with their line numbers\n";
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -77,7 +139,21 @@ int main(int argc, char** argv) {
     app.add_flag("-d,--dilution", options.Dilution, "The sample was diluted 1:10 (sample runs only)");
     app.add_flag("-s,--standard", options.Standard,
                  "Add the code of the ISO 4406 table applied to the unrounded per-mL values");
+    Audit_Args audit_args;
+    CLI::App* audit = app.add_subcommand(
+        "audit", "Write one HTML page from a station's count logs: the check-standard control chart, the "
+                 "shift's figures per day, the samples' codes and every line that could not be read");
+    audit
+        ->add_option("folder", audit_args.Folder,
+                     "The station's program folder (PC_Active.csv, PC_STD_Passed.csv, PC_STD_Error.csv, "
+                     "settings.txt)")
+        ->required();
+    audit->add_option("-o,--output", audit_args.Output,
+                      "Write the page to this file (default: standard output)");
+    audit->add_option("--from", audit_args.From, "First day to include, YYYY-MM-DD");
+    audit->add_option("--to", audit_args.To, "Last day to include, YYYY-MM-DD");
     CLI11_PARSE(app, argc, argv);
+    if (*audit) return Run_Audit(audit_args);
 
     Run_State state;
     bool io_error = false;
