@@ -457,6 +457,11 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
         EXPECT_EQ(t.Samples - t.Reruns, Racks * Rack_Size) << "each sample counted first once";
         EXPECT_EQ(t.Reruns, alerts.Yes_Answers + (samples - static_cast<long>(rows.size())))
             << "reruns: the Yes answers and the counts whose save failed";
+        std::printf(
+            "audit of the shift's logs: %ld counts, %ld samples (%ld reruns), %ld check standards (%ld "
+            "failed), %ld flushes (%ld failed), %ld invalid\n",
+            t.Counts(), t.Samples, t.Reruns, t.Checks, t.Checks_Failed, t.Flushes, t.Flushes_Failed,
+            t.Invalid);
         std::ostringstream page;
         audit::Write_Page(page, a, {dir.Path().string(), "now", {}, {}});
         EXPECT_NE(page.str().find("data-day=\"All days\" data-counts=\"" + std::to_string(counted.size()) +

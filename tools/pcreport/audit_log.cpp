@@ -168,7 +168,9 @@ std::optional<Row> Read_Row(const std::string& line, bool too_long, std::string&
 Codes Codes_Of(const Count_Report& r) {
     Codes c{};
     auto a = Try_Double(r.Code_2), b = Try_Double(r.Code_5), d = Try_Double(r.Code_15);
-    if (a && b && d) return {static_cast<int>(*a), static_cast<int>(*b), static_cast<int>(*d)};
+    // A damaged counter code can hold any number: kept within the table's reach before it is a whole one.
+    auto whole = [](double v) { return static_cast<int>(std::clamp(v, 0.0, 99.0)); };
+    if (a && b && d) return {whole(*a), whole(*b), whole(*d)};
     if (r.Volume <= 0) return c;
     for (size_t i = 0; i < 3; ++i)
         c[i] = Whole_Count_Range_Number(static_cast<double>(r.Value[i]) / r.Volume);
