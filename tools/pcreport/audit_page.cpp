@@ -116,7 +116,9 @@ tr.total td { font-weight: bold; background: #f6f8fb; }
 .empty { color: var(--muted); font-style: italic; }
 @media print {
   @page { size: A4 landscape; margin: 12mm; }
-  body { padding: 0; max-width: none; font-size: 9.5pt; }
+  html { font-size: 9pt; }
+  body { padding: 0; max-width: none; }
+  td.t { white-space: nowrap; }
   h2 { break-after: avoid; }
   figure, .cards, tr { break-inside: avoid; }
   .scroll { max-height: none; overflow: visible; border: 0; }
