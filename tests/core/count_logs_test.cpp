@@ -49,24 +49,17 @@ TEST_F(Logs, ProcessingLogsEveryReportUnlessDebugging) {
     const pcs::Run sample = Run::Of_Sample("01100663");
     EXPECT_FALSE(Begin_Processing(Report, sample, g, logs, alerts).Report.Invalid);
     // The counter's line with the station's run in its empty field 30, so the log says what was run.
-    const std::string row = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
+    const std::string row = "\r!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
                             "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,22222222,CHECK,"
-                            "01100663,ISO Code: 13/9,";
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "
-" + row + "
-");
+                            "01100663,ISO Code: 13/9\r,";
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + row + "\r\n");
     g.Debug_Mode = true;
     Begin_Processing(Report, sample, g, logs, alerts);
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "
-" + row + "
-");
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + row + "\r\n");
     // A line that ends before field 30 is logged as it came.
     g.Debug_Mode = false;
     Begin_Processing("!LPR1,1,2,3,", sample, g, logs, alerts);
-    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "
-" + row + "
-!LPR1,1,2,3,
-");
+    EXPECT_EQ(Read_File(dir / "PC_Active.csv"), "\r\n" + row + "\r\n!LPR1,1,2,3,\r\n");
 }
 
 TEST_F(Logs, InvalidCountShowsItsMessage) {

@@ -107,13 +107,14 @@ struct Station_Logs {
     int Checks = 0;
 
     explicit Station_Logs(fs::path dir) : Dir(std::move(dir)) {}
-    void Run(const std::string& run_id, const std::string& date, const std::string& time,
-             const std::string& code) {
-        G.Run_Id = run_id;
-        Report_Parse p = Begin_Processing(Report(date, time, code), G, Logs, Alerts);
+    void Count(const std::string& run_id, const std::string& date, const std::string& time,
+               const std::string& code) {
+        const pcs::Run run = pcs::Run::From_Id(run_id);
+        Report_Parse p = Begin_Processing(Report(date, time, code), run, G, Logs, Alerts);
         ++Line;
         if (run_id == "CHECK" && !p.Report.Invalid) {
-            bool passed = Validate_Codes("CHECK", p.Report.Code_2, p.Report.Code_5, p.Report.Code_15, Limits);
+            bool passed =
+                Validate_Codes(Run_Kind::Check, p.Report.Code_2, p.Report.Code_5, p.Report.Code_15, Limits);
             Logs.Log_Check_Standard(passed, p.Log_Line);
             ++Checks;
             if (!passed) Failed_Check_Lines.push_back(Line);
@@ -149,27 +150,27 @@ TEST(Audit, PageInABrowserShowsWhatTheLogsHold) {
     Station_Logs s(dir.Path());
     s.Limits.ISO2_CHECK = 17, s.Limits.ISO15_CHECK = 12;
     const std::string d1 = "12/07/26", d2 = "12/08/26";
-    s.Run("CHECK", d1, "08:00:00", "16/14/11");
-    s.Run("FLUSH", d1, "08:05:00", "15/13/10");
-    s.Run("26000001", d1, "08:10:00", "17/15/12");
-    s.Run("26000002", d1, "08:20:00", "19/17/14");
-    s.Run("26000002", d1, "08:30:00", "19/17/13"); // the technician's Yes
-    s.Run("26000003", d1, "08:40:00", "2/1/0");    // invalid, counted again at once
-    s.Run("26000003", d1, "08:41:00", "15/13/10");
-    s.Run("CHECK", d1, "09:00:00", "18/15/12"); // 18 > 17: failed
-    s.Run("CHECK", d1, "09:02:00", "17/15/12");
-    s.Run("FLUSH", d1, "09:10:00", "19/16/14"); // failed
-    s.Run("FLUSH", d1, "09:12:00", "16/14/11");
-    s.Run("26000004", d1, "10:10:00", "14/12/9");
+    s.Count("CHECK", d1, "08:00:00", "16/14/11");
+    s.Count("FLUSH", d1, "08:05:00", "15/13/10");
+    s.Count("26000001", d1, "08:10:00", "17/15/12");
+    s.Count("26000002", d1, "08:20:00", "19/17/14");
+    s.Count("26000002", d1, "08:30:00", "19/17/13"); // the technician's Yes
+    s.Count("26000003", d1, "08:40:00", "2/1/0");    // invalid, counted again at once
+    s.Count("26000003", d1, "08:41:00", "15/13/10");
+    s.Count("CHECK", d1, "09:00:00", "18/15/12"); // 18 > 17: failed
+    s.Count("CHECK", d1, "09:02:00", "17/15/12");
+    s.Count("FLUSH", d1, "09:10:00", "19/16/14"); // failed
+    s.Count("FLUSH", d1, "09:12:00", "16/14/11");
+    s.Count("26000004", d1, "10:10:00", "14/12/9");
     s.Damage(std::string("\x01\x02\xff\xfe garbage \x00 from the line", 32));
     const long binary_line = s.Line;
     s.Damage("!LPR1,00:00:28.76,BP,RP");
     const long short_line = s.Line;
-    s.Run("CHECK", d2, "07:30:00", "16/15/12");
-    s.Run("26000005", d2, "07:40:00", "20/18/15");
-    s.Run("26000006", d2, "08:40:00", "16/14/11");
-    s.Run("CHECK", d2, "09:00:00", "17/16/12"); // 16 > 15: failed
-    s.Run("CHECK", d2, "09:05:00", "16/14/11");
+    s.Count("CHECK", d2, "07:30:00", "16/15/12");
+    s.Count("26000005", d2, "07:40:00", "20/18/15");
+    s.Count("26000006", d2, "08:40:00", "16/14/11");
+    s.Count("CHECK", d2, "09:00:00", "17/16/12"); // 16 > 15: failed
+    s.Count("CHECK", d2, "09:05:00", "16/14/11");
     ASSERT_EQ(s.Failed_Check_Lines.size(), 2u);
 
     const fs::path page = dir / "audit.html";

@@ -140,7 +140,7 @@ std::optional<Row> Read_Row(const std::string& line, bool too_long, std::string&
         return std::nullopt;
     }
     Row row;
-    row.Parse = Parse_Count_Report(line, "");
+    row.Parse = Parse_Count_Report(line, Run_Kind::Sample);
     const auto& f = row.Parse.Fields;
     if (f.size() <= Field_Time) {
         why = "too few fields (" + std::to_string(f.size()) + ", a report has " +
@@ -369,8 +369,9 @@ Audit Read_Audit(const fs::path& folder, const Audit_Options& o) {
             auto per_ml = Per_mL_Values(r);
             p.Per_mL = {per_ml[0], per_ml[1], per_ml[2]};
             p.In_Check_Log = logged_failed.has_value();
-            p.Failed = logged_failed ? *logged_failed
-                                     : !Validate_Codes("CHECK", r.Code_2, r.Code_5, r.Code_15, a.Limits);
+            p.Failed = logged_failed
+                           ? *logged_failed
+                           : !Validate_Codes(Run_Kind::Check, r.Code_2, r.Code_5, r.Code_15, a.Limits);
             ++day.Checks;
             day.Checks_Failed += p.Failed;
             a.Checks.push_back(std::move(p));
@@ -380,7 +381,7 @@ Audit Read_Audit(const fs::path& folder, const Audit_Options& o) {
             }
         } else if (run == "FLUSH") {
             ++day.Flushes;
-            day.Flushes_Failed += !Validate_Codes("FLUSH", r.Code_2, r.Code_5, r.Code_15, a.Limits);
+            day.Flushes_Failed += !Validate_Codes(Run_Kind::Flush, r.Code_2, r.Code_5, r.Code_15, a.Limits);
         } else if (run == "SINGLE") {
             ++day.Tests;
         } else if (run.empty()) {
