@@ -21,7 +21,7 @@
 #include "ui/form_login.h"
 #include "ui/form_pcgrid.h"
 #include "ui/form_rack.h"
-#include "ui/form_test.h"
+#include "ui/main_form.h"
 #include "ui/rack_main_form.h"
 #include "ui/screen_ports.h"
 #include "ui/working_form_set.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "ui/form_rack.h"
-#include "ui/form_test.h"
+#include "ui/main_form.h"
 
 namespace pcs::ui {
 

@@ -15,7 +15,7 @@
 #include "records/employee.h"
 #include "records/prt_count.h"
 #include "support/fake_ports.h"
-#include "ui/form_test.h"
+#include "ui/main_form.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "ui/form_test.h"
+#include "ui/main_form.h"
 
 #include "common/text.h"
 #include "lab/rack.h"
