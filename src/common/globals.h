@@ -3,24 +3,12 @@
 #pragma once
 
 #include "common/clock.h"
+#include "common/palette.h"
 
 #include <cstdint>
 #include <string>
 
 namespace pcs {
-
-struct Color {
-    uint8_t R = 0, G = 0, B = 0;
-    friend bool operator==(const Color&, const Color&) = default;
-    // The colour as the windowing toolkit's 0xRRGGBB value.
-    uint32_t Rgb() const { return (uint32_t(R) << 16) | (uint32_t(G) << 8) | uint32_t(B); }
-};
-
-struct Palette {
-    Color Color_Slate, Color_Blue, Color_Slate_2, Color_Navy, Color_Steel, Color_Steel_2, Color_Ink;
-    Color Color_Text; // never assigned: stays black
-    Color Color_Amber, Color_White, Color_Sky;
-};
 
 // The lab code of every statement.
 inline constexpr const char* Lab_Code_Default = "VOLMAR";
@@ -48,7 +36,7 @@ struct Globals {
     std::string Common_Folder; // the picture folder
 };
 
-// Fills the palette with the station's colours.
+// Fills the palette with the station's colours (Station_Palette).
 void Init_Colors(Globals& g);
 
 // Resets the station's test group and instrument; the rack view calls it when it unloads.

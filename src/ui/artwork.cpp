@@ -12,11 +12,18 @@
 
 namespace pcs::ui {
 
+QColor Picture_Color(Color Palette::*which) {
+    const Color c = Station_Palette.*which;
+    return QColor(c.R, c.G, c.B);
+}
+
 namespace {
 
-// The station's palette (the same values Init_Colors fills).
-const QColor Navy(23, 49, 74), Steel(87, 99, 110), Slate(74, 80, 85), Amber(233, 176, 25), Ink(44, 61, 77),
-    Sky(130, 190, 247);
+const QColor Navy = Picture_Color(&Palette::Color_Navy), Steel = Picture_Color(&Palette::Color_Steel),
+             Slate = Picture_Color(&Palette::Color_Slate), Amber = Picture_Color(&Palette::Color_Amber),
+             Ink = Picture_Color(&Palette::Color_Ink), Sky = Picture_Color(&Palette::Color_Sky),
+             Plate_Rim = Picture_Color(&Palette::Plate_Rim), Glass_Rim = Picture_Color(&Palette::Glass_Rim),
+             Cap_Grey = Picture_Color(&Palette::Cap_Grey);
 
 void Draw_Splash(QPainter& p, QSize s) {
     const QRectF r(QPointF(0, 0), s);
@@ -34,9 +41,13 @@ void Draw_Splash(QPainter& p, QSize s) {
         return (seed >> 8) / double(1 << 24);
     };
     QLinearGradient beam(QPointF(0, s.height() * 0.56), QPointF(0, s.height() * 0.72));
-    beam.setColorAt(0, QColor(130, 190, 247, 0));
-    beam.setColorAt(0.5, QColor(130, 190, 247, 70));
-    beam.setColorAt(1, QColor(130, 190, 247, 0));
+    QColor light = Sky;
+    light.setAlpha(0);
+    beam.setColorAt(0, light);
+    light.setAlpha(70);
+    beam.setColorAt(0.5, light);
+    light.setAlpha(0);
+    beam.setColorAt(1, light);
     p.fillRect(QRectF(0, s.height() * 0.56, s.width(), s.height() * 0.16), beam);
     p.setPen(Qt::NoPen);
     for (int i = 0; i < 90; ++i) {
@@ -50,7 +61,7 @@ void Draw_Splash(QPainter& p, QSize s) {
 
     // A sample bottle on the left.
     Draw_Sample_Bottle(p, QRectF(s.width() * 0.08, s.height() * 0.30, s.width() * 0.14, s.height() * 0.58),
-                       QColor(233, 176, 25), Steel.lighter(130));
+                       Amber, Steel.lighter(130));
 
     // The station's name.
     const double tx = s.width() * 0.29;
@@ -79,7 +90,7 @@ void Icon_Plate(QPainter& p, QSize s) {
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, Steel.lighter(120));
     g.setColorAt(1, Ink);
-    p.setPen(QPen(QColor(150, 162, 174), 2));
+    p.setPen(QPen(Plate_Rim, 2));
     p.setBrush(g);
     p.drawRoundedRect(r.adjusted(2, 2, -2, -2), s.width() * 0.16, s.width() * 0.16);
 }
@@ -162,7 +173,7 @@ void Draw_Cap(QPainter& p, QSize s, QColor top, QColor bottom, QColor border) {
 void Draw_Sample_Bottle(QPainter& p, const QRectF& b, const QColor& oil, const QColor& cap) {
     // Body with oil, a glass highlight, then the cap.
     const double r = b.width() * 0.18;
-    p.setPen(QPen(QColor(225, 232, 240), 2));
+    p.setPen(QPen(Glass_Rim, 2));
     p.setBrush(QColor(255, 255, 255, 50));
     p.drawRoundedRect(QRectF(b.left(), b.top() + b.height() * 0.2, b.width(), b.height() * 0.8), r, r);
     QLinearGradient g(QPointF(0, b.top() + b.height() * 0.4), QPointF(0, b.bottom()));
@@ -207,9 +218,7 @@ std::vector<Artwork> Station_Artwork() {
         {Picture_Config_Icon, QSize(96, 96), Draw_Gear},
         {Picture_Iso_Icon, QSize(96, 96), Draw_Iso},
         {Picture_Key_Cap, QSize(120, 120),
-         [](QPainter& p, QSize s) {
-             Draw_Cap(p, s, QColor(104, 116, 128), QColor(58, 66, 74), QColor(150, 160, 170));
-         }},
+         [](QPainter& p, QSize s) { Draw_Cap(p, s, QColor(104, 116, 128), QColor(58, 66, 74), Cap_Grey); }},
         {Picture_Key_Cap_Cmd, QSize(120, 120),
          [](QPainter& p, QSize s) { Draw_Cap(p, s, Navy.lighter(150), Navy, Amber); }},
         {Picture_Button, QSize(240, 96),

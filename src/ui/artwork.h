@@ -2,6 +2,8 @@
 // form only ever loads files.
 #pragma once
 
+#include "common/palette.h"
+
 #include <QSize>
 #include <filesystem>
 #include <functional>
@@ -28,6 +30,9 @@ inline constexpr const char* Picture_Iso_Icon = "img_iso.png";
 inline constexpr const char* Picture_Key_Cap = "key_cap.png";
 inline constexpr const char* Picture_Key_Cap_Cmd = "key_cap_cmd.png";
 inline constexpr const char* Picture_Button = "bttn_panel.png";
+
+// A colour of the station's palette as the painter takes it.
+QColor Picture_Color(Color Palette::*which);
 
 // A sample bottle in the rectangle: glass body with the oil in its lower half, a highlight, the cap.
 void Draw_Sample_Bottle(QPainter& p, const QRectF& body, const QColor& oil, const QColor& cap);

@@ -141,7 +141,7 @@ Form_KeyInput::Form_KeyInput(const Globals& g, Alert_Port& alerts, QWidget* pare
         key->setAttribute(Qt::WA_TranslucentBackground);
         // Enter in the input box's green, so the key that finishes the entry is found at a glance.
         const bool enter = std::string(Key_Tags[static_cast<size_t>(i)]) == "CMD_ENTER";
-        const QColor text = enter                      ? QColor(0, 255, 0)
+        const QColor text = enter                      ? To_QColor(g_.Colors.Key_Green)
                             : Key_Input::Is_Command(i) ? To_QColor(g_.Colors.Color_Amber)
                                                        : QColor(Qt::white);
         Set_Font(key, "", "Arial", Key_Input::Is_Command(i) ? (enter ? 18 : 14) : 18, true, text);
@@ -157,7 +157,7 @@ Form_KeyInput::Form_KeyInput(const Globals& g, Alert_Port& alerts, QWidget* pare
                               "border: 2px solid rgb(130,190,247); border-radius: 6px; padding: 0 10px; }");
     Set_Font(lbl_Desc_, lbl_Desc_->text().toStdString(), "Arial Narrow", 26, true,
              To_QColor(g_.Colors.Color_White));
-    Set_Font(lbl_CAPS_, model_.CAPS_Caption, "Arial", 18, true, QColor(0, 255, 0));
+    Set_Font(lbl_CAPS_, model_.CAPS_Caption, "Arial", 18, true, To_QColor(g_.Colors.Key_Green));
     Lay_Out_Keys();
 }
 

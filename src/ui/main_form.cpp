@@ -251,19 +251,13 @@ void Form_Test::Build_Results() {
     }
 }
 
-const QPixmap& Form_Test::Picture(const std::string& path) {
-    auto it = pictures_.find(path);
-    if (it == pictures_.end()) it = pictures_.emplace(path, Read_Picture(path)).first;
-    return it->second;
-}
-
 void Form_Test::Draw_Slot(int i) {
     const Bath_Slot& b = station_->Slots[size_t(i)];
     Slot_Widgets& s = slots_[size_t(i)];
     const QColor white = C(parts_.G.Colors.Color_White);
     if (s.Drawn_Picture != b.Picture) {
         s.Drawn_Picture = b.Picture;
-        s.Picture->Set_Picture(Picture(b.Picture));
+        s.Picture->Set_Picture(Cached_Picture(b.Picture));
     }
     s.Lab_Number->Set(b.Lab_Number, false, QColor(), white, Qt::AlignLeft | Qt::AlignVCenter);
     s.State->Set(b.State_Text, b.State_Boxed && !b.Is_Free(), C(b.State_Back),
@@ -306,7 +300,6 @@ void Form_Test::Draw() {
 
 void Form_Test::Load(const std::filesystem::path& app_folder) {
     station_->Load(chk_debug_->isChecked(), app_folder, parts_.G.Common_Folder);
-    pictures_.clear();
     for (Slot_Widgets& s : slots_)
         s.Drawn_Picture = "\x01"; // pictures come from the folder the load settled on
     Load_Picture(img_Refresh_, Picture_Path(parts_.G, Picture_Refresh));

@@ -5,7 +5,6 @@
 
 #include "station/station.h"
 
-#include <QPixmap>
 #include <QWidget>
 
 #include <array>
@@ -13,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
 class QCheckBox;
 class QFrame;
@@ -100,7 +98,6 @@ private:
     void Build_Results();
     void Build_Header();
     void Draw_Slot(int i);
-    const QPixmap& Picture(const std::string& path);
     template <class F> void Touch(F&& f);
 
     struct Slot_Widgets {
@@ -119,7 +116,6 @@ private:
     form_Action* action_ = nullptr;
     std::unique_ptr<form_Action> last_panel_; // its port still open until the count has been drawn
     QTimer* bath_timer_;
-    std::unordered_map<std::string, QPixmap> pictures_;
 
     QFrame* shp_Bath_;
     std::array<Slot_Widgets, Bath_Slot_Count> slots_{};

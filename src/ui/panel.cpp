@@ -21,7 +21,7 @@ void Framed_Panel::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const int inset = Px(30, this);
-    p.fillRect(rect().adjusted(inset, inset, -inset, -inset), QColor(44, 61, 77));
+    p.fillRect(rect().adjusted(inset, inset, -inset, -inset), To_QColor(Station_Palette.Color_Ink));
 }
 
 void Framed_Panel::Centre_On_Owner() {
@@ -54,15 +54,12 @@ QPushButton* Make_Touch_Button(const Globals& g, const QString& object_name, con
     b->setAccessibleName(QString(caption).remove('&'));
     b->setFocusPolicy(Qt::NoFocus);
     b->setMinimumHeight(Px(960, b));
-    const Color a = g.Colors.Color_Amber;
-    b->setStyleSheet(
-        QString("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(98,112,124), "
-                "stop:1 rgb(52,60,68)); border: 2px solid rgb(%1,%2,%3); border-radius: 10px; "
-                "padding: 6px 22px; }"
-                "QPushButton:pressed { background: rgb(30,38,46); }")
-            .arg(a.R)
-            .arg(a.G)
-            .arg(a.B));
+    const Palette& c = g.Colors;
+    b->setStyleSheet(QString("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, "
+                             "stop:1 %2); border: 2px solid %3; border-radius: 10px; padding: 6px 22px; }"
+                             "QPushButton:pressed { background: %4; }")
+                         .arg(To_QColor(c.Button_Top).name(), To_QColor(c.Button_Bottom).name(),
+                              To_QColor(c.Color_Amber).name(), To_QColor(c.Button_Pressed).name()));
     Set_Font(b, "", font, static_cast<int16_t>(size), true, To_QColor(g.Colors.Color_White));
     return b;
 }

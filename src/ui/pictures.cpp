@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
+#include <unordered_map>
 
 namespace pcs::ui {
 
@@ -24,9 +25,19 @@ QPixmap Read_Picture(const std::filesystem::path& path) {
     return p;
 }
 
+const QPixmap& Cached_Picture(const std::filesystem::path& path) {
+    static std::unordered_map<std::string, QPixmap> cache;
+    static const QPixmap missing;
+    const std::string key = path.string();
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    QPixmap p = Read_Picture(path);
+    if (p.isNull()) return missing;
+    return cache.emplace(key, std::move(p)).first->second;
+}
+
 void Load_Picture(QWidget* control, const std::filesystem::path& path) {
     if (!control) return;
-    QPixmap p = Read_Picture(path);
+    const QPixmap& p = Cached_Picture(path);
     if (p.isNull()) return;
     if (auto* touch = qobject_cast<Touch_Label*>(control))
         touch->Set_Picture(p);

@@ -22,6 +22,9 @@ std::filesystem::path Picture_Path(const Globals& g, const std::string& file_nam
 
 // The picture at the path; a null pixmap when it is missing or unreadable.
 QPixmap Read_Picture(const std::filesystem::path& path);
+// The picture at the path, read once per process: a redraw never goes back to the disk for it. A picture
+// that is missing is looked for again the next time (a null pixmap until then).
+const QPixmap& Cached_Picture(const std::filesystem::path& path);
 
 // Sets the control's picture from the file; a missing or unreadable file leaves the control as it was.
 // Serves Touch_Label (its picture) and plain labels (their pixmap); other controls are left alone.

@@ -12,15 +12,18 @@ namespace pcs::ui {
 
 namespace {
 
-const QColor Navy(23, 49, 74), Steel(87, 99, 110), Slate(74, 80, 85), Amber(233, 176, 25), Ink(44, 61, 77);
+const QColor Navy = Picture_Color(&Palette::Color_Navy), Steel = Picture_Color(&Palette::Color_Steel),
+             Slate = Picture_Color(&Palette::Color_Slate), Amber = Picture_Color(&Palette::Color_Amber),
+             Ink = Picture_Color(&Palette::Color_Ink), Dim_Caption = Picture_Color(&Palette::Dim_Caption),
+             Cell_Normal = Picture_Color(&Palette::Cell_Normal);
 
 // The colour each filter stands for: the cells' border colour of that priority.
 QColor Priority_Colour(const std::string& tag) {
-    if (tag == "RETEST") return QColor(0xF9, 0xFE, 0x65);
-    if (tag == "RUSH") return QColor(0xFA, 0x4F, 0xB0);
-    if (tag == "URGENT") return QColor(0xE6, 0x00, 0x00);
-    if (tag == "CRITICAL") return QColor(0xFF, 0xA5, 0x00);
-    return QColor(0x41, 0xCB, 0x51);
+    if (tag == "RETEST") return Picture_Color(&Palette::Cell_Retest);
+    if (tag == "RUSH") return Picture_Color(&Palette::Cell_Rush);
+    if (tag == "URGENT") return Picture_Color(&Palette::Cell_Urgent);
+    if (tag == "CRITICAL") return Picture_Color(&Palette::Cell_Critical);
+    return Cell_Normal;
 }
 
 // A rounded plate on the colour behind it (JPEG pictures have no transparency).
@@ -95,12 +98,12 @@ void Draw_Save(QPainter& p, QSize s, bool on) {
     const double h = s.height(), d = h * 0.5, x = h * 0.3, y = (h - d) / 2;
     // A floppy disk beside the word.
     p.setPen(Qt::NoPen);
-    p.setBrush(on ? Navy : QColor(190, 198, 206));
+    p.setBrush(on ? Navy : Dim_Caption);
     p.drawRoundedRect(QRectF(x, y, d, d), 3, 3);
     p.setBrush(on ? Amber : Ink);
     p.drawRect(QRectF(x + d * 0.22, y, d * 0.56, d * 0.34));
     p.drawRect(QRectF(x + d * 0.18, y + d * 0.58, d * 0.64, d * 0.3));
-    Caption(p, QRectF(x + d, 0, s.width() - x - d, h), "SAVE", on ? Navy : QColor(190, 198, 206), 0.4);
+    Caption(p, QRectF(x + d, 0, s.width() - x - d, h), "SAVE", on ? Navy : Dim_Caption, 0.4);
 }
 
 void Draw_Exit(QPainter& p, QSize s) {
@@ -124,9 +127,9 @@ void Draw_Pointer(QPainter& p, QSize s) {
 }
 
 void Draw_Progress(QPainter& p, QSize s, QChar letter, bool done) {
-    p.fillRect(QRect(QPoint(0, 0), s), QColor(0x2C, 0x3D, 0x4D));
+    p.fillRect(QRect(QPoint(0, 0), s), Ink);
     p.setPen(Qt::NoPen);
-    p.setBrush(done ? QColor(0x41, 0xCB, 0x51) : Steel.lighter(130));
+    p.setBrush(done ? Cell_Normal : Steel.lighter(130));
     p.drawEllipse(QRectF(1, 1, s.width() - 2, s.height() - 2));
     Caption(p, QRectF(QPointF(0, 0), s), QString(letter), done ? Navy : Qt::white, 0.6);
 }

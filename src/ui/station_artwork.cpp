@@ -11,7 +11,11 @@ namespace pcs::ui {
 
 namespace {
 
-const QColor Navy(23, 49, 74), Steel(87, 99, 110), Ink(44, 61, 77), Amber(233, 176, 25);
+const QColor Navy = Picture_Color(&Palette::Color_Navy), Steel = Picture_Color(&Palette::Color_Steel),
+             Ink = Picture_Color(&Palette::Color_Ink), Amber = Picture_Color(&Palette::Color_Amber),
+             Oil = Picture_Color(&Palette::Oil), Plate_Rim = Picture_Color(&Palette::Plate_Rim),
+             Cap_Grey = Picture_Color(&Palette::Cap_Grey), Glass_Rim = Picture_Color(&Palette::Glass_Rim),
+             Well_Rim = Picture_Color(&Palette::Well_Rim), Well_Deep = Picture_Color(&Palette::Well_Deep);
 
 // The cap colour tells the priority at arm's length; the word on the label says it for certain.
 QColor Priority_Cap(const std::string& priority) {
@@ -20,7 +24,7 @@ QColor Priority_Cap(const std::string& priority) {
     if (priority == "RUSH") return QColor(240, 190, 30);
     if (priority == "URGENT") return QColor(250, 120, 20);
     if (priority == "CRITICAL") return QColor(230, 30, 40);
-    return QColor(150, 160, 170);
+    return Cap_Grey;
 }
 
 // A well of the shaking bath seen from above at an angle: dark water with a ripple.
@@ -29,8 +33,8 @@ void Draw_Well(QPainter& p, QSize s, bool occupied) {
     QRectF well(w * 0.06, h * 0.58, w * 0.88, h * 0.36);
     QRadialGradient water(well.center(), well.width() / 2);
     water.setColorAt(0, QColor(40, 90, 130));
-    water.setColorAt(1, QColor(12, 28, 44));
-    p.setPen(QPen(QColor(120, 140, 160), 2));
+    water.setColorAt(1, Well_Deep);
+    p.setPen(QPen(Well_Rim, 2));
     p.setBrush(water);
     p.drawEllipse(well);
     p.setPen(QPen(QColor(150, 200, 240, occupied ? 90 : 140), 1.5));
@@ -44,7 +48,7 @@ void Draw_Bath_Bottle(QPainter& p, QSize s, const std::string& priority) {
     const double w = s.width(), h = s.height();
     const QColor cap = Priority_Cap(priority);
     QRectF body(w * 0.26, h * 0.04, w * 0.48, h * 0.82);
-    Draw_Sample_Bottle(p, body, QColor(200, 140, 30), cap);
+    Draw_Sample_Bottle(p, body, Oil, cap);
     if (priority.empty()) return;
     // The label band carries the priority word in the cap's colour.
     QRectF band(w * 0.1, h * 0.44, w * 0.8, h * 0.18);
@@ -112,18 +116,18 @@ void Draw_Close_Button(QPainter& p, QSize s) {
 // tile's plate is red-edged since it takes the test off for good.
 void Draw_Tile(QPainter& p, QSize s, int reason) {
     const double w = s.width(), h = s.height();
-    Plate(p, s, Steel.lighter(115), Ink, reason == 0 ? QColor(230, 80, 70) : QColor(150, 162, 174));
+    Plate(p, s, Steel.lighter(115), Ink, reason == 0 ? QColor(230, 80, 70) : Plate_Rim);
     QRectF bottle(w * 0.38, h * 0.14, w * 0.24, h * 0.72);
     const QColor cap(150, 160, 170);
     switch (reason) {
     case 0: { // not enough sample: an almost empty bottle
-        p.setPen(QPen(QColor(225, 232, 240), 2));
+        p.setPen(QPen(Glass_Rim, 2));
         p.setBrush(QColor(255, 255, 255, 40));
         p.drawRoundedRect(QRectF(bottle.left(), bottle.top() + bottle.height() * 0.2, bottle.width(),
                                  bottle.height() * 0.8),
                           4, 4);
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(200, 140, 30));
+        p.setBrush(Oil);
         p.drawRoundedRect(QRectF(bottle.left() + 2, bottle.bottom() - bottle.height() * 0.12,
                                  bottle.width() - 4, bottle.height() * 0.12 - 2),
                           2, 2);
@@ -134,7 +138,7 @@ void Draw_Tile(QPainter& p, QSize s, int reason) {
         break;
     }
     case 1: { // water: a drop beside an oil bottle with a water layer
-        Draw_Sample_Bottle(p, bottle.translated(-w * 0.12, 0), QColor(200, 140, 30), cap);
+        Draw_Sample_Bottle(p, bottle.translated(-w * 0.12, 0), Oil, cap);
         QPainterPath drop;
         const QPointF tip(w * 0.74, h * 0.2);
         drop.moveTo(tip);
@@ -147,7 +151,7 @@ void Draw_Tile(QPainter& p, QSize s, int reason) {
         break;
     }
     case 2: { // fire retardant: a flame
-        Draw_Sample_Bottle(p, bottle.translated(-w * 0.12, 0), QColor(200, 140, 30), cap);
+        Draw_Sample_Bottle(p, bottle.translated(-w * 0.12, 0), Oil, cap);
         QPainterPath flame;
         const QPointF base(w * 0.74, h * 0.78);
         flame.moveTo(base);
@@ -181,12 +185,11 @@ void Draw_Tile(QPainter& p, QSize s, int reason) {
 // Remove from bath: a bottle lifted out of its well.
 void Draw_Remove_From_Bath(QPainter& p, QSize s) {
     const double w = s.width(), h = s.height();
-    Plate(p, s, Steel.lighter(115), Ink, QColor(150, 162, 174));
-    p.setPen(QPen(QColor(120, 140, 160), 2));
-    p.setBrush(QColor(12, 28, 44));
+    Plate(p, s, Steel.lighter(115), Ink, Plate_Rim);
+    p.setPen(QPen(Well_Rim, 2));
+    p.setBrush(Well_Deep);
     p.drawEllipse(QRectF(w * 0.22, h * 0.68, w * 0.56, h * 0.2));
-    Draw_Sample_Bottle(p, QRectF(w * 0.4, h * 0.12, w * 0.2, h * 0.56), QColor(200, 140, 30),
-                       QColor(150, 160, 170));
+    Draw_Sample_Bottle(p, QRectF(w * 0.4, h * 0.12, w * 0.2, h * 0.56), Oil, Cap_Grey);
     p.setPen(QPen(Amber, h * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const double ax = w * 0.78;
     p.drawLine(QPointF(ax, h * 0.7), QPointF(ax, h * 0.2));
@@ -197,7 +200,7 @@ void Draw_Remove_From_Bath(QPainter& p, QSize s) {
 // Reload the bath: two arrows chasing round.
 void Draw_Refresh(QPainter& p, QSize s) {
     const double w = s.width(), h = s.height();
-    Plate(p, s, Steel.lighter(125), Navy, QColor(150, 162, 174));
+    Plate(p, s, Steel.lighter(125), Navy, Plate_Rim);
     const QRectF ring(w * 0.24, h * 0.24, w * 0.52, h * 0.52);
     p.setPen(QPen(Qt::white, w * 0.08, Qt::SolidLine, Qt::FlatCap));
     p.setBrush(Qt::NoBrush);

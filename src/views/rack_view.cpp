@@ -12,12 +12,6 @@ namespace pcs {
 
 namespace {
 
-constexpr Color Rgb(uint32_t v) {
-    return Color{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-}
-constexpr Color Green = Rgb(0x41CB51), Pink = Rgb(0xFA4FB0), Orange = Rgb(0xFFA500), Red = Rgb(0xE60000),
-                Yellow = Rgb(0xF9FE65), Cell_Ink = Rgb(0x2C3D4D), Grey = Rgb(0xBBBBBB);
-
 constexpr const char* Save_Idle = "bttn_save_idle.jpg";
 constexpr const char* Save_On = "bttn_save_on.jpg";
 
@@ -66,20 +60,21 @@ int Cell_Font_Size(int rack_width_twips, int twips_per_pixel) {
 Color Position_Color(Color_Part part, const std::string& status, const std::string& priority, int run_no,
                      bool done_unchanged, const Palette& palette) {
     const bool border = part == Color_Part::Border;
+    const Color ink = palette.Color_Ink;
     if (status == "READY") {
-        if (!border) return Cell_Ink;
-        if (priority == "NORMAL" && run_no == 1) return Green;
-        if (priority == "RUSH") return Pink;
-        if (priority == "CRITICAL") return Orange;
-        if (priority == "URGENT") return Red;
-        if (run_no > 1) return Yellow;
-        return Cell_Ink;
+        if (!border) return ink;
+        if (priority == "NORMAL" && run_no == 1) return palette.Cell_Normal;
+        if (priority == "RUSH") return palette.Cell_Rush;
+        if (priority == "CRITICAL") return palette.Cell_Critical;
+        if (priority == "URGENT") return palette.Cell_Urgent;
+        if (run_no > 1) return palette.Cell_Retest;
+        return ink;
     }
     if (status == "DONE") {
-        if (!border) return Cell_Ink;
-        return done_unchanged ? palette.Color_Navy : Grey;
+        if (!border) return ink;
+        return done_unchanged ? palette.Color_Navy : palette.Cell_Changed;
     }
-    return border ? Cell_Ink : palette.Color_Steel_2;
+    return border ? ink : palette.Color_Steel_2;
 }
 
 int Priority_Button(const std::string& name) {
