@@ -14,7 +14,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <cmath>
-#include <unordered_map>
 
 namespace pcs::ui {
 
@@ -57,17 +56,8 @@ namespace {
 
 constexpr int Cell_Border_Px = 3;
 
-// Pictures read once per process: a redraw never goes back to the disk for them.
-const QPixmap& Cached_Picture(const Globals& g, const std::string& name) {
-    static std::unordered_map<std::string, QPixmap> cache;
-    const std::string path = Picture_Path(g, name).string();
-    auto it = cache.find(path);
-    if (it == cache.end()) it = cache.emplace(path, Read_Picture(path)).first;
-    return it->second;
-}
-
 void Set_Picture(Touch_Label* l, const Globals& g, const std::string& name) {
-    const QPixmap& p = Cached_Picture(g, name);
+    const QPixmap& p = Cached_Picture(Picture_Path(g, name));
     if (!p.isNull() && p.cacheKey() != l->Picture().cacheKey()) l->Set_Picture(p);
 }
 
@@ -119,50 +109,56 @@ void Form_Rack::Build() {
     pal.setColor(QPalette::Window, To_QColor(g.Colors.Color_Slate));
     setPalette(pal);
 
-    shp_rackPanel_ = new Rack_Cell("shp_rackPanel", this);
-    shp_holder_ = new Rack_Cell("shp_holder_0", this);
+    // Made in this order so that each one stacks over the ones before it.
+    ui_.shp_rackPanel = new Rack_Cell("shp_rackPanel", this);
+    ui_.shp_holder = new Rack_Cell("shp_holder_0", this);
     for (int i = 0; i < Rack_Cells; ++i)
-        cells_[i] = new Rack_Cell(QString("shp_sample_%1").arg(i), this);
+        ui_.Cells[i].shp_sample = new Rack_Cell(QString("shp_sample_%1").arg(i), this);
+    const std::array<const char*, 3> status_kinds = {"img_sample_status_screen", "img_sample_status_water",
+                                                     "img_sample_status_picture"};
     for (int i = 0; i < Rack_Cells; ++i) {
-        auto* sample =
+        Cell_Widgets& cell = ui_.Cells[i];
+        cell.lbl_sample =
             new Touch_Label(QString("lbl_sample_%1").arg(i), QString("Rack position %1").arg(i + 1), this);
-        sample->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        connect(sample, &Touch_Label::clicked, this,
+        cell.lbl_sample->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        connect(cell.lbl_sample, &Touch_Label::clicked, this,
                 [this, i] { Touch([&] { view_.lbl_sample_Click(i); }); });
-        for (const char* kind : {"lbl_Info", "lbl_Result"}) {
-            QLabel* l = Make_Label(this, QString("%1_%2").arg(kind).arg(i), "");
+        cell.lbl_Info = Make_Label(this, QString("lbl_Info_%1").arg(i), "");
+        cell.lbl_Result = Make_Label(this, QString("lbl_Result_%1").arg(i), "");
+        for (QLabel* l : {cell.lbl_Info, cell.lbl_Result}) {
             l->setAlignment(Qt::AlignCenter);
             l->setAttribute(Qt::WA_TransparentForMouseEvents); // the cell's own touch takes it
         }
-        for (const char* kind :
-             {"img_sample_status_screen", "img_sample_status_water", "img_sample_status_picture"}) {
-            auto* pic = new Touch_Label(QString("%1_%2").arg(kind).arg(i), "Screening progress", this);
+        for (size_t k = 0; k < status_kinds.size(); ++k) {
+            auto* pic =
+                new Touch_Label(QString("%1_%2").arg(status_kinds[k]).arg(i), "Screening progress", this);
             connect(pic, &Touch_Label::clicked, this,
                     [this, i] { Touch([&] { view_.lbl_sample_Click(i); }); });
             pic->hide();
+            cell.img_sample_status[k] = pic;
         }
     }
 
-    lbl_rackDesc_ = Make_Label(this, "lbl_rackDesc", "Rack name");
-    lbl_RackDate_ = Make_Label(this, "lbl_RackDate", "Rack date");
-    lbl_RackDate_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lbl_RackStatus_ = Make_Label(this, "lbl_RackStatus", "Rack status");
-    lbl_ActiveWo_ = Make_Label(this, "lbl_ActiveWo", "Active work order");
-    lbl_ActiveWo_->hide();
-    img_ptr_ = Make_Label(this, "img_ptr", "Rack loaded");
-    img_ptr_->setScaledContents(true);
+    ui_.lbl_rackDesc = Make_Label(this, "lbl_rackDesc", "Rack name");
+    ui_.lbl_RackDate = Make_Label(this, "lbl_RackDate", "Rack date");
+    ui_.lbl_RackDate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ui_.lbl_RackStatus = Make_Label(this, "lbl_RackStatus", "Rack status");
+    ui_.lbl_ActiveWo = Make_Label(this, "lbl_ActiveWo", "Active work order");
+    ui_.lbl_ActiveWo->hide();
+    ui_.img_ptr = Make_Label(this, "img_ptr", "Rack loaded");
+    ui_.img_ptr->setScaledContents(true);
 
     const std::array<QString, 3> nav_names = {"Previous rack", "Next rack", "Find a rack"};
     for (int i = 0; i < 3; ++i) {
-        bttn_Nav_[i] = new Touch_Label(QString("bttn_Nav_%1").arg(i), nav_names[i], this);
-        bttn_Nav_[i]->Set_Picture_Control(true);
-        connect(bttn_Nav_[i], &Touch_Label::clicked, this,
+        ui_.bttn_Nav[i] = new Touch_Label(QString("bttn_Nav_%1").arg(i), nav_names[i], this);
+        ui_.bttn_Nav[i]->Set_Picture_Control(true);
+        connect(ui_.bttn_Nav[i], &Touch_Label::clicked, this,
                 [this, i] { Touch([&] { view_.bttn_Nav_Click(i); }); });
     }
-    img_Priority_ = new Touch_Label("img_Priority", "Find all outstanding racks", this);
-    img_Priority_->setToolTip("Find all outstanding racks");
-    img_Priority_->Set_Picture_Control(true);
-    connect(img_Priority_, &Touch_Label::clicked, this,
+    ui_.img_Priority = new Touch_Label("img_Priority", "Find all outstanding racks", this);
+    ui_.img_Priority->setToolTip("Find all outstanding racks");
+    ui_.img_Priority->Set_Picture_Control(true);
+    connect(ui_.img_Priority, &Touch_Label::clicked, this,
             [this] { Touch([&] { view_.img_Priority_Click(); }); });
     const std::array<QString, 4> tips = {
         "Find racks containing retests", "Find racks containing rush samples",
@@ -170,35 +166,35 @@ void Form_Rack::Build() {
         "Find racks containing critical (samples that have a severe result) samples"};
     for (int b = 0; b < 4; ++b) {
         const QString name = "img_" + QString(Priority_Tags[b]).toLower();
-        priority_[b] = new Touch_Label(name, tips[b], this);
-        priority_[b]->setToolTip(tips[b]);
-        priority_[b]->Set_Picture_Control(true);
-        priority_[b]->hide();
-        connect(priority_[b], &Touch_Label::clicked, this,
+        ui_.Priority[b] = new Touch_Label(name, tips[b], this);
+        ui_.Priority[b]->setToolTip(tips[b]);
+        ui_.Priority[b]->Set_Picture_Control(true);
+        ui_.Priority[b]->hide();
+        connect(ui_.Priority[b], &Touch_Label::clicked, this,
                 [this, b] { Touch([&] { view_.Priority_Click(b); }); });
     }
-    img_save_ = new Touch_Label("img_save", "Save edited results", this);
-    img_save_->Set_Picture_Control(true);
-    connect(img_save_, &Touch_Label::clicked, this, [this] { Touch([&] { view_.img_save_Click(); }); });
-    img_Exit_ = new Touch_Label("img_Exit", "Leave the program", this);
-    img_Exit_->Set_Picture_Control(true);
-    connect(img_Exit_, &Touch_Label::clicked, this, [this] { Touch([&] { view_.img_Exit_Click(); }); });
-    lbl_Exit_ = new Touch_Label("lbl_Exit", "EXIT", this);
-    lbl_Exit_->setText("EXIT");
-    lbl_Exit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    connect(lbl_Exit_, &Touch_Label::clicked, this, [this] { Touch([&] { view_.lbl_Exit_Click(); }); });
+    ui_.img_save = new Touch_Label("img_save", "Save edited results", this);
+    ui_.img_save->Set_Picture_Control(true);
+    connect(ui_.img_save, &Touch_Label::clicked, this, [this] { Touch([&] { view_.img_save_Click(); }); });
+    ui_.img_Exit = new Touch_Label("img_Exit", "Leave the program", this);
+    ui_.img_Exit->Set_Picture_Control(true);
+    connect(ui_.img_Exit, &Touch_Label::clicked, this, [this] { Touch([&] { view_.img_Exit_Click(); }); });
+    ui_.lbl_Exit = new Touch_Label("lbl_Exit", "EXIT", this);
+    ui_.lbl_Exit->setText("EXIT");
+    ui_.lbl_Exit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(ui_.lbl_Exit, &Touch_Label::clicked, this, [this] { Touch([&] { view_.lbl_Exit_Click(); }); });
 
     // Fonts and pictures that never change.
-    Set_Font(lbl_RackStatus_, "", "Eurostile", 12, false, To_QColor(g.Colors.Color_Amber));
+    Set_Font(ui_.lbl_RackStatus, "", "Eurostile", 12, false, To_QColor(g.Colors.Color_Amber));
     // The designed grey (#5B656E) all but vanishes on the navy panel at arm's length: sky blue instead.
-    Set_Font(lbl_RackDate_, "", "Eurostile", 11, true, To_QColor(g.Colors.Color_Sky));
-    Set_Font(lbl_ActiveWo_, "", "Eurostile", 18, true, To_QColor(g.Colors.Color_Amber));
-    Set_Font(lbl_Exit_, "", "Eurostile", 16, true, To_QColor(g.Colors.Color_Amber));
+    Set_Font(ui_.lbl_RackDate, "", "Eurostile", 11, true, To_QColor(g.Colors.Color_Sky));
+    Set_Font(ui_.lbl_ActiveWo, "", "Eurostile", 18, true, To_QColor(g.Colors.Color_Amber));
+    Set_Font(ui_.lbl_Exit, "", "Eurostile", 16, true, To_QColor(g.Colors.Color_Amber));
     for (int i = 0; i < 3; ++i)
-        Set_Picture(bttn_Nav_[i], g, Picture_Nav[i]);
-    Set_Picture(img_Priority_, g, Picture_All_Racks);
-    Set_Picture(img_Exit_, g, Picture_Exit);
-    img_ptr_->setPixmap(Cached_Picture(g, Picture_Pointer));
+        Set_Picture(ui_.bttn_Nav[i], g, Picture_Nav[i]);
+    Set_Picture(ui_.img_Priority, g, Picture_All_Racks);
+    Set_Picture(ui_.img_Exit, g, Picture_Exit);
+    ui_.img_ptr->setPixmap(Cached_Picture(Picture_Path(g, Picture_Pointer)));
 
     // The sizes the layout starts from, in twips on this screen.
     const int tpp = static_cast<int>(std::lround(Twips_Per_Inch / Logical_Dpi(this)));
@@ -234,13 +230,13 @@ void Form_Rack::Own_Window(QWidget* w) {
 void Form_Rack::Load() {
     if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) setGeometry(s->geometry());
     Guarded(p_.Alerts, [&] { view_.Form_Load(); });
-    Set_Font(lbl_rackDesc_, "", "Arial Black", static_cast<int16_t>(Header_Station_Font_Size - 2), false,
+    Set_Font(ui_.lbl_rackDesc, "", "Arial Black", static_cast<int16_t>(Header_Station_Font_Size - 2), false,
              To_QColor(p_.G.Colors.Color_Amber));
     // No free twin of Arial Black: the heaviest weight of its substitute reads the same at a distance.
-    QFont f = lbl_rackDesc_->font();
+    QFont f = ui_.lbl_rackDesc->font();
     f.setFamily("Arial");
     f.setWeight(QFont::Black);
-    lbl_rackDesc_->setFont(f);
+    ui_.lbl_rackDesc->setFont(f);
     Place();
     Draw();
     for (const QPointer<QWidget>& w : owned_) {
@@ -276,42 +272,44 @@ void Form_Rack::Place() {
         return QRect(Px(r.Left, this), Px(r.Top, this), Px(r.Width, this), Px(r.Height, this));
     };
     const Rack_Layout& l = view_.Layout;
-    shp_rackPanel_->setGeometry(px(l.Panel));
-    shp_holder_->setGeometry(px(l.Holder));
+    ui_.shp_rackPanel->setGeometry(px(l.Panel));
+    ui_.shp_holder->setGeometry(px(l.Holder));
+    const QFont info_font = Station_Font("Arial", 9, true), result_font = Station_Font("Arial", 11, true);
     for (int i = 0; i < Rack_Cells; ++i) {
         const Cell_Layout& c = l.Cells[i];
-        cells_[i]->setGeometry(px(c.Cell));
-        findChild<QWidget*>(QString("lbl_sample_%1").arg(i))->setGeometry(px(c.Cell));
-        findChild<QWidget*>(QString("lbl_Info_%1").arg(i))->setGeometry(px(c.Info));
-        findChild<QWidget*>(QString("lbl_Result_%1").arg(i))->setGeometry(px(c.Result));
-        findChild<QWidget*>(QString("img_sample_status_screen_%1").arg(i))->setGeometry(px(c.Screen));
-        findChild<QWidget*>(QString("img_sample_status_water_%1").arg(i))->setGeometry(px(c.Water));
-        findChild<QWidget*>(QString("img_sample_status_picture_%1").arg(i))->setGeometry(px(c.Picture));
-        QLabel* info = findChild<QLabel*>(QString("lbl_Info_%1").arg(i));
-        info->setFont(Station_Font("Arial", 9, true));
-        findChild<QLabel*>(QString("lbl_Result_%1").arg(i))->setFont(Station_Font("Arial", 11, true));
+        Cell_Widgets& w = ui_.Cells[i];
+        w.shp_sample->setGeometry(px(c.Cell));
+        w.lbl_sample->setGeometry(px(c.Cell));
+        w.lbl_Info->setGeometry(px(c.Info));
+        w.lbl_Result->setGeometry(px(c.Result));
+        w.img_sample_status[0]->setGeometry(px(c.Screen));
+        w.img_sample_status[1]->setGeometry(px(c.Water));
+        w.img_sample_status[2]->setGeometry(px(c.Picture));
+        w.lbl_Info->setFont(info_font);
+        w.lbl_Result->setFont(result_font);
     }
     for (int i = 0; i < 3; ++i)
-        bttn_Nav_[i]->setGeometry(px(l.Nav[i]));
-    lbl_rackDesc_->setGeometry(px(l.Rack_Desc));
-    lbl_RackStatus_->setGeometry(px(l.Rack_Status));
-    lbl_RackDate_->setGeometry(px(l.Rack_Date));
-    img_ptr_->setGeometry(px(l.Pointer));
-    img_Priority_->setGeometry(px(l.Priority));
-    img_save_->setGeometry(px(l.Save));
-    img_Exit_->setGeometry(px(l.Exit));
-    lbl_Exit_->setGeometry(px(l.Exit_Label));
+        ui_.bttn_Nav[i]->setGeometry(px(l.Nav[i]));
+    ui_.lbl_rackDesc->setGeometry(px(l.Rack_Desc));
+    ui_.lbl_RackStatus->setGeometry(px(l.Rack_Status));
+    ui_.lbl_RackDate->setGeometry(px(l.Rack_Date));
+    ui_.img_ptr->setGeometry(px(l.Pointer));
+    ui_.img_Priority->setGeometry(px(l.Priority));
+    ui_.img_save->setGeometry(px(l.Save));
+    ui_.img_Exit->setGeometry(px(l.Exit));
+    ui_.lbl_Exit->setGeometry(px(l.Exit_Label));
 }
 
 void Form_Rack::Draw() {
     const Globals& g = p_.G;
     const Rack_Layout& l = view_.Layout;
-    shp_rackPanel_->Set(To_QColor(g.Colors.Color_Navy), To_QColor(g.Colors.Color_Steel), true, 1);
-    shp_holder_->Set(To_QColor(g.Colors.Color_Steel_2), QColor(0x47, 0x50, 0x5B), true, 1);
+    ui_.shp_rackPanel->Set(To_QColor(g.Colors.Color_Navy), To_QColor(g.Colors.Color_Steel), true, 1);
+    ui_.shp_holder->Set(To_QColor(g.Colors.Color_Steel_2), To_QColor(g.Colors.Holder_Rim), true, 1);
     for (int i = 0; i < Rack_Cells; ++i) {
         const Cell_Look& c = view_.Cells[i];
-        cells_[i]->Set(To_QColor(c.Back), To_QColor(c.Border), c.Opaque, Cell_Border_Px);
-        auto* sample = static_cast<Touch_Label*>(findChild<QWidget*>(QString("lbl_sample_%1").arg(i)));
+        Cell_Widgets& w = ui_.Cells[i];
+        w.shp_sample->Set(To_QColor(c.Back), To_QColor(c.Border), c.Opaque, Cell_Border_Px);
+        Touch_Label* sample = w.lbl_sample;
         std::string caption = c.Caption;
         if (caption.rfind("\r\n", 0) == 0) caption.replace(0, 2, "\n");
         Set_Text(sample, caption);
@@ -323,50 +321,47 @@ void Form_Rack::Draw() {
             QString("Rack position %1, %2, %3")
                 .arg(i + 1)
                 .arg(QString::fromStdString(c.Caption).trimmed(), QString::fromStdString(c.Tag)));
-        QLabel* info = findChild<QLabel*>(QString("lbl_Info_%1").arg(i));
-        Set_Text(info, c.Info);
-        Set_Colour(info, To_QColor(c.Info_Fore));
-        QLabel* result = findChild<QLabel*>(QString("lbl_Result_%1").arg(i));
-        Set_Text(result, c.Result);
-        Set_Colour(result, To_QColor(c.Result_Fore));
-        const std::array<std::pair<const char*, const Status_Picture_Look*>, 3> pics = {
-            std::pair{"img_sample_status_screen", &c.Screen}, std::pair{"img_sample_status_water", &c.Water},
-            std::pair{"img_sample_status_picture", &c.Picture}};
-        for (auto [kind, look] : pics) {
-            auto* pic = static_cast<Touch_Label*>(findChild<QWidget*>(QString("%1_%2").arg(kind).arg(i)));
-            if (look->Visible) Set_Picture(pic, g, look->Picture);
-            pic->setVisible(look->Visible);
+        Set_Text(w.lbl_Info, c.Info);
+        Set_Colour(w.lbl_Info, To_QColor(c.Info_Fore));
+        Set_Text(w.lbl_Result, c.Result);
+        Set_Colour(w.lbl_Result, To_QColor(c.Result_Fore));
+        const std::array<const Status_Picture_Look*, 3> looks = {&c.Screen, &c.Water, &c.Picture};
+        for (size_t k = 0; k < looks.size(); ++k) {
+            Touch_Label* pic = w.img_sample_status[k];
+            if (looks[k]->Visible) Set_Picture(pic, g, looks[k]->Picture);
+            pic->setVisible(looks[k]->Visible);
         }
     }
-    if (lbl_rackDesc_->text().toStdString() != view_.lbl_rackDesc) {
-        Set_Text(lbl_rackDesc_, view_.lbl_rackDesc);
+    QLabel* desc = ui_.lbl_rackDesc;
+    if (desc->text().toStdString() != view_.lbl_rackDesc) {
+        Set_Text(desc, view_.lbl_rackDesc);
         // The name keeps the whole of its 18 characters: a long one is drawn smaller, never cut.
-        QFont f = lbl_rackDesc_->font();
+        QFont f = desc->font();
         f.setPointSize(Header_Station_Font_Size - 2);
-        while (f.pointSize() > 10 &&
-               QFontMetrics(f).horizontalAdvance(lbl_rackDesc_->text()) > lbl_rackDesc_->width())
+        while (f.pointSize() > 10 && QFontMetrics(f).horizontalAdvance(desc->text()) > desc->width())
             f.setPointSize(f.pointSize() - 1);
-        lbl_rackDesc_->setFont(f);
+        desc->setFont(f);
     }
-    lbl_rackDesc_->setToolTip(QString::fromStdString(view_.lbl_rackDesc_ToolTip));
-    Set_Text(lbl_RackDate_, view_.lbl_RackDate);
-    Set_Text(lbl_RackStatus_, view_.lbl_RackStatus);
-    Set_Text(lbl_ActiveWo_, view_.lbl_ActiveWo);
-    img_ptr_->setVisible(view_.img_ptr_Visible);
+    desc->setToolTip(QString::fromStdString(view_.lbl_rackDesc_ToolTip));
+    Set_Text(ui_.lbl_RackDate, view_.lbl_RackDate);
+    Set_Text(ui_.lbl_RackStatus, view_.lbl_RackStatus);
+    Set_Text(ui_.lbl_ActiveWo, view_.lbl_ActiveWo);
+    ui_.img_ptr->setVisible(view_.img_ptr_Visible);
     for (int i = 0; i < 3; ++i)
-        bttn_Nav_[i]->setVisible(view_.bttn_Nav_Visible[i]);
-    img_Priority_->setVisible(view_.img_Priority_Visible);
+        ui_.bttn_Nav[i]->setVisible(view_.bttn_Nav_Visible[i]);
+    ui_.img_Priority->setVisible(view_.img_Priority_Visible);
     for (int b = 0; b < 4; ++b) {
         const Priority_Look& look = view_.Priority_Images[b];
         if (look.Visible && look.Slot >= 0 && look.Slot < 4) {
-            priority_[b]->setGeometry(Px(l.Priority_Button_Left[look.Slot], this), Px(l.Priority.Top, this),
-                                      Px(l.Priority.Width, this), Px(l.Priority.Height, this));
-            Set_Picture(priority_[b], g, look.Picture);
+            ui_.Priority[b]->setGeometry(Px(l.Priority_Button_Left[look.Slot], this),
+                                         Px(l.Priority.Top, this), Px(l.Priority.Width, this),
+                                         Px(l.Priority.Height, this));
+            Set_Picture(ui_.Priority[b], g, look.Picture);
         }
-        priority_[b]->setVisible(look.Visible);
+        ui_.Priority[b]->setVisible(look.Visible);
     }
-    Set_Picture(img_save_, g, view_.img_save_Picture);
-    img_save_->setVisible(view_.img_save_Visible);
+    Set_Picture(ui_.img_save, g, view_.img_save_Picture);
+    ui_.img_save->setVisible(view_.img_save_Visible);
 }
 
 Rack_Search& Form_Rack::Load_Search() {

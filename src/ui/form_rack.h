@@ -75,15 +75,28 @@ private:
     std::vector<QPointer<QWidget>> owned_;
     bool unloaded_ = false;
 
-    Rack_Cell* shp_rackPanel_ = nullptr;
-    Rack_Cell* shp_holder_ = nullptr;
-    std::array<Rack_Cell*, Rack_Cells> cells_{};
-    QLabel *lbl_rackDesc_ = nullptr, *lbl_RackDate_ = nullptr, *lbl_RackStatus_ = nullptr;
-    QLabel *lbl_ActiveWo_ = nullptr, *img_ptr_ = nullptr;
-    std::array<Touch_Label*, 3> bttn_Nav_{};
-    Touch_Label* img_Priority_ = nullptr;
-    std::array<Touch_Label*, 4> priority_{};
-    Touch_Label *img_save_ = nullptr, *img_Exit_ = nullptr, *lbl_Exit_ = nullptr;
+    // One rack position: its shape, the touchable caption over it, the info and result lines and the
+    // screening progress pictures (screen, water, picture).
+    struct Cell_Widgets {
+        Rack_Cell* shp_sample = nullptr;
+        Touch_Label* lbl_sample = nullptr;
+        QLabel* lbl_Info = nullptr;
+        QLabel* lbl_Result = nullptr;
+        std::array<Touch_Label*, 3> img_sample_status{};
+    };
+    // Every widget of the form, made once by Build; the layout and the drawing only reach them here.
+    struct Widgets {
+        Rack_Cell* shp_rackPanel = nullptr;
+        Rack_Cell* shp_holder = nullptr;
+        std::array<Cell_Widgets, Rack_Cells> Cells{};
+        QLabel *lbl_rackDesc = nullptr, *lbl_RackDate = nullptr, *lbl_RackStatus = nullptr;
+        QLabel *lbl_ActiveWo = nullptr, *img_ptr = nullptr;
+        std::array<Touch_Label*, 3> bttn_Nav{};
+        Touch_Label* img_Priority = nullptr;
+        std::array<Touch_Label*, 4> Priority{};
+        Touch_Label *img_save = nullptr, *img_Exit = nullptr, *lbl_Exit = nullptr;
+    };
+    Widgets ui_;
 };
 
 } // namespace pcs::ui
