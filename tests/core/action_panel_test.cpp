@@ -2,6 +2,7 @@
 #include "station/action_panel.h"
 #include "support/fake_ports.h"
 #include "support/scripted_serial_port.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -37,19 +38,6 @@ struct Recording_View : Action_Panel_View {
     }
 };
 
-struct Temp_Dir {
-    std::filesystem::path Path;
-    Temp_Dir() {
-        Path = std::filesystem::temp_directory_path() / ("pcs_action_" + std::to_string(::getpid()));
-        std::filesystem::remove_all(Path);
-        std::filesystem::create_directories(Path);
-    }
-    ~Temp_Dir() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-};
-
 struct Panel_Fixture : ::testing::Test {
     Globals g;
     Manual_Clock clock{Time_Point{} + 1000s};
@@ -58,21 +46,21 @@ struct Panel_Fixture : ::testing::Test {
     Recording_Remover remover;
     Recording_View view;
     Settings_Collection settings;
-    Temp_Dir share;
+    test::Temp_Dir share;
     Action_Panel panel{g, clock, alerts, port, remover, view};
 
     void SetUp() override {
         view.Alerts = &alerts;
         settings.Add("COMM_PORT", Settings{"COMM_PORT", "1", "", "NORMAL", {}});
         settings.Add("SAMPLE_IMAGE_SHARE",
-                     Settings{"SAMPLE_IMAGE_SHARE", share.Path.string(), "", "NORMAL", {}});
+                     Settings{"SAMPLE_IMAGE_SHARE", share.Path().string(), "", "NORMAL", {}});
     }
     void Load(const std::string& run_id) {
         panel.Set_Run(Run::From_Id(run_id), -1);
         panel.Load(settings);
     }
     void Make_Picture(const std::string& name) {
-        std::filesystem::path folder = Sample_Picture_Folder(share.Path);
+        std::filesystem::path folder = Sample_Picture_Folder(share.Path());
         std::filesystem::create_directories(folder);
         std::ofstream(folder / name) << "jpeg";
     }
@@ -126,7 +114,7 @@ TEST_F(Panel_Fixture, SamplePicturesAreLookedForOnTheShare) {
     EXPECT_EQ(panel.Pictures.Bottom.filename(), "BTM_01100663_01.jpg");
     EXPECT_EQ(panel.Pictures.Colour.filename(), "CLR_01100663_01.jpg");
     EXPECT_EQ(panel.Pictures.Bottom.parent_path(),
-              share.Path / "virtual_directories" / "IMG_SAMPLES" / "VOLMAR");
+              share.Path() / "virtual_directories" / "IMG_SAMPLES" / "VOLMAR");
     EXPECT_TRUE(panel.Pictures.Buttons_Move_Up());
 
     Make_Picture("CLR_01100663_01.jpg");
@@ -135,7 +123,7 @@ TEST_F(Panel_Fixture, SamplePicturesAreLookedForOnTheShare) {
     EXPECT_TRUE(panel.Pictures.Colour_Exists);
     EXPECT_FALSE(panel.Pictures.Buttons_Move_Up());
 
-    EXPECT_TRUE(Find_Sample_Pictures(share.Path, "  ").Bottom.empty());
+    EXPECT_TRUE(Find_Sample_Pictures(share.Path(), "  ").Bottom.empty());
 }
 
 TEST_F(Panel_Fixture, DilutionToggleTellsTheRunWhatWasChosen) {

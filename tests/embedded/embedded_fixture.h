@@ -8,6 +8,7 @@
 #include "common/globals.h"
 #include "db/database.h"
 #include "support/fake_ports.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -22,27 +23,8 @@ namespace pcs::test {
 
 namespace fs = std::filesystem;
 
-// A fresh temporary folder, removed afterwards.
-class Temp_Folder {
-public:
-    Temp_Folder() {
-        std::string templ = (fs::temp_directory_path() / "pcs-embedded-XXXXXX").string();
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        path_ = ::mkdtemp(buf.data());
-    }
-    ~Temp_Folder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
 struct Seeded_Template {
-    Temp_Folder Folder;
+    Temp_Dir Folder{"pcs-embedded"};
     fs::path Lab_File;
     std::vector<embedded::Demo_Login> Logins;
 
@@ -115,7 +97,7 @@ protected:
         return c->Execute(sql);
     }
 
-    Temp_Folder Folder;
+    Temp_Dir Folder{"pcs-embedded"};
     fs::path Lab_File;
     Globals Globals_;
     embedded::Embedded_Backend Backend;

@@ -73,7 +73,7 @@ std::string Shell(const std::string& cmd) {
 
 class Labdb_Tool : public ::testing::Test {
 protected:
-    Temp_Folder Folder;
+    Temp_Dir Folder;
     std::string Db = (Folder.Path() / "lab.db").string();
 };
 

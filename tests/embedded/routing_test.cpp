@@ -10,7 +10,7 @@ using namespace pcs;
 using namespace pcs::test;
 
 TEST(Routing, EmbeddedStringsOpenTheFileAndOthersGoToOdbc) {
-    Temp_Folder folder;
+    Temp_Dir folder;
     fs::path lab = Copy_Seeded(folder.Path());
     Any_Backend backend;
     db::Connect_Options o;

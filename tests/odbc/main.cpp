@@ -1,5 +1,6 @@
 // Sets up the tests' ODBC data source before any test makes an ODBC call.
 #include "odbc_test_env.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -48,12 +49,8 @@ int main(int argc, char** argv) {
     for (const char* lib : {PCS_SQLITE_ODBC_DRIVER, PCS_SCRIPTED_DRIVER, "libodbcinst.so.2"})
         dlopen(lib, RTLD_NOW | RTLD_NODELETE);
 
-    std::string tmpl = (fs::temp_directory_path() / "pcs_odbc_XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::cerr << "Cannot make a temporary folder\n";
-        return 1;
-    }
-    env.Folder = tmpl;
+    const pcs::test::Temp_Dir folder("pcs_odbc");
+    env.Folder = folder.Path();
     env.Db_File = env.Folder / "lab.db";
     {
         std::ofstream inst(env.Folder / "odbcinst.ini");
@@ -71,8 +68,5 @@ int main(int argc, char** argv) {
     unsetenv("PCSTATION_SQL_TRACE");
     unsetenv("PCSTATION_CONNECT");
 
-    int rc = RUN_ALL_TESTS();
-    std::error_code ec;
-    fs::remove_all(env.Folder, ec);
-    return rc;
+    return RUN_ALL_TESTS();
 }

@@ -15,6 +15,7 @@
 #include "records/employee.h"
 #include "records/prt_count.h"
 #include "support/fake_ports.h"
+#include "support/temp_dir.h"
 #include "ui/main_form.h"
 
 #include <unistd.h>
@@ -30,28 +31,9 @@ namespace pcs::test {
 
 namespace rig_fs = std::filesystem;
 
-class Rig_Folder {
-public:
-    Rig_Folder() {
-        std::string templ = (rig_fs::temp_directory_path() / "pcs-station-XXXXXX").string();
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        if (!::mkdtemp(buf.data())) throw std::runtime_error("no temporary folder");
-        path_ = buf.data();
-    }
-    ~Rig_Folder() {
-        std::error_code ec;
-        rig_fs::remove_all(path_, ec);
-    }
-    const rig_fs::path& Path() const { return path_; }
-
-private:
-    rig_fs::path path_;
-};
-
 // The demo lab, seeded once per process (seeding hashes passwords, slow on purpose) and copied per rig.
 struct Seeded_Lab {
-    Rig_Folder Folder;
+    Temp_Dir Folder{"pcs-station"};
     rig_fs::path File;
     std::vector<embedded::Demo_Login> Logins;
     static const Seeded_Lab& Get() {
@@ -78,7 +60,7 @@ public:
 };
 
 struct Station_Rig {
-    Rig_Folder Folder;
+    Temp_Dir Folder{"pcs-station"};
     rig_fs::path Lab_File;
     Globals G;
     Steerable_Clock Clock;

@@ -1,24 +1,21 @@
-// A scratch folder for one test, removed again when the test ends.
+// A fresh scratch folder of its own (a unique name under the system's temporary folder), removed with
+// everything in it when it goes. The one temporary-folder helper of the tests and benchmarks.
 #pragma once
 
-#include <gtest/gtest.h>
-
+#include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
-#include <unistd.h>
+#include <system_error>
 
 namespace pcs::test {
 
 class Temp_Dir {
 public:
-    Temp_Dir() {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = info ? std::string(info->test_suite_name()) + "_" + info->name() : "pcs";
-        for (char& c : name)
-            if (c == '/') c = '_';
-        path_ = std::filesystem::temp_directory_path() / ("pcs_" + std::to_string(::getpid()) + "_" + name);
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
+    explicit Temp_Dir(const std::string& prefix = "pcs") {
+        std::string name = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        if (!::mkdtemp(name.data())) throw std::runtime_error("no temporary folder");
+        path_ = name;
     }
     ~Temp_Dir() {
         std::error_code ec;

@@ -1,4 +1,6 @@
 // What the tools do when their output cannot be written, and what of the file system they may touch.
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -42,15 +44,6 @@ int Status_Of(const std::string& cmd) {
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
-struct Scratch {
-    fs::path Path = fs::temp_directory_path() / ("pcs_tools_" + std::to_string(::getpid()));
-    Scratch() { fs::create_directories(Path); }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(Path, ec);
-    }
-};
-
 std::string Read(const fs::path& p) {
     std::ifstream in(p);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -59,8 +52,8 @@ std::string Read(const fs::path& p) {
 } // namespace
 
 TEST(ToolOutput, EveryToolFailsWithAMessageWhenItsOutputCannotBeWritten) {
-    Scratch dir;
-    std::string db = (dir.Path / "lab.db").string();
+    pcs::test::Temp_Dir dir;
+    std::string db = (dir.Path() / "lab.db").string();
     ASSERT_EQ(Status_Of(std::string(LABDB_BIN) + " create " + db), 0);
     for (const std::string& cmd : {std::string(PCREPORT_BIN) + " " EXAMPLES_DIR "/reports.txt",
                                    std::string(LABDB_BIN) + " query --db " + db + " 'select 1 as a'",
@@ -73,8 +66,8 @@ TEST(ToolOutput, EveryToolFailsWithAMessageWhenItsOutputCannotBeWritten) {
 
 // --link replaces only a link a simulator made (one to a pseudo-terminal) and removes only its own.
 TEST(ToolOutput, CounterSimLinksNeverReplaceSomeoneElsesFile) {
-    Scratch dir;
-    fs::path file = dir.Path / "settings.txt", other = dir.Path / "other", stale = dir.Path / "counter";
+    pcs::test::Temp_Dir dir;
+    fs::path file = dir.Path() / "settings.txt", other = dir.Path() / "other", stale = dir.Path() / "counter";
     std::ofstream(file) << "keep";
     fs::create_symlink(file, other);
     fs::create_symlink("/dev/pts/4242", stale);

@@ -150,7 +150,7 @@ protected:
         return rs.Eof() ? "?" : rs.Value("CURR_USER").value_or("");
     }
 
-    Temp_Folder Folder;
+    Temp_Dir Folder;
     fs::path Lab_File;
     std::vector<std::string> Lab_Numbers;
     Globals G;
