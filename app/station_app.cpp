@@ -76,15 +76,13 @@ struct Station_App::Parts final : Working_Forms {
         header.Timer = &login.Screen();
         header.Bar().Login = &login.Screen();
         status.Attach_Status_Label(header.lbl_Status());
-        alerts.Owner = [this]() -> QWidget* {
-            QWidget* w = QApplication::activeWindow();
-            return w ? w : static_cast<QWidget*>(&login);
-        };
+        alerts.Set_Fallback_Owner(&login);
         set.Header = &header;
         // The header's document button: the test group's procedure document in the site's browser.
-        header.Open_Document = [this](const std::string& test_code) {
-            db::Show_Document(database, browser, documents.Server, test_code);
-        };
+        QObject::connect(&header, &ui::Form_Header::Document_Requested, &header,
+                         [this](const std::string& test_code) {
+                             db::Show_Document(database, browser, documents.Server, test_code);
+                         });
         login.Screen().Set_Working_Forms(this);
         header.Bar().Reload_Settings = [this] { rack.Load_Software_settings(); };
     }
@@ -113,10 +111,13 @@ struct Station_App::Parts final : Working_Forms {
         rack_view->Own_Window(&header);
         set.Main_Form = main_form.get();
         set.Rack_View = rack_view.get();
-        set.reActivate = [this] { main_form->Model().reActivate(); };
-        set.Hibernate = [this] { main_form->Model().Hibernate(); };
+        Station& station = main_form->Model();
+        QObject::connect(&set, &ui::Working_Form_Set::Main_Form_Shown, main_form.get(),
+                         [&station] { station.reActivate(); });
+        QObject::connect(&set, &ui::Working_Form_Set::Hibernating, main_form.get(),
+                         [&station] { station.Hibernate(); });
         // The toolbox's runs go to the main form's station.
-        header.Bar().Runs = &main_form->Model();
+        header.Bar().Runs = &station;
         // The header bar across the top, the rack view under it at the left, the main form under it at
         // the right; the main form keeps its histogram window beside itself.
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

@@ -146,7 +146,7 @@ void Form_Header::Process_Events() {
 }
 
 void Form_Header::Show_Document(const std::string& test_code) {
-    if (Open_Document) Open_Document(test_code);
+    emit Document_Requested(test_code);
 }
 
 } // namespace pcs::ui

@@ -6,7 +6,6 @@
 
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 
 class QFrame;
 class QLabel;
@@ -24,13 +23,15 @@ public:
     Header_Bar& Bar() { return bar_; }
     // The login screen's timer the toolbox stops; the toolbox is not offered without it.
     Hibernation_Timer* Timer = nullptr;
-    // Opens the procedure document of a test group (Show_Document with the database and browser).
-    std::function<void(const std::string&)> Open_Document;
 
     void showUser();
     void showStation();
     void Resize_Panel(int16_t iWidth);
     QLabel* lbl_Status() const { return lbl_Status_; }
+
+signals:
+    // The procedure document of the test group is asked for (the document button).
+    void Document_Requested(const std::string& test_code);
 
 private:
     std::string Show_Toolbox() override;

@@ -94,10 +94,7 @@ void Form_Login::Timer1_Changed(bool on) {
 }
 
 void Form_Login::End_Program() {
-    if (End)
-        End();
-    else
-        QCoreApplication::exit(0);
+    QCoreApplication::exit(0);
 }
 
 void Form_Login::App_Exit() {

@@ -6,7 +6,6 @@
 
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <string>
 
 class QPushButton;
@@ -23,8 +22,6 @@ public:
 
     Login_Screen& Screen() { return login_; }
     QTimer& Timer1() { return timer1_; }
-    // What ends the program (cmd_Exit, App_Exit); quits the event loop unless set.
-    std::function<void()> End;
     // The counter App_Exit releases from remote mode; none until the composition root sets it.
     void Set_Counter(Serial_Port* port, const Settings_Collection* settings) {
         port_ = port;

@@ -351,7 +351,7 @@ void Form_Test::Move_History_Window(const Window_Place& place) {
 }
 
 void Form_Test::Open_Rack_View(const std::string& rack_desc) {
-    if (Open_Rack) Open_Rack(rack_desc);
+    emit Rack_Requested(rack_desc);
 }
 
 void Form_Test::Bath_Timer_Enabled(bool enabled) {

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -55,9 +54,6 @@ public:
     // The action panel of the run in progress, or null.
     form_Action* Action_Form() const { return action_; }
 
-    // The rack view shows the rack of that name (its Get_Racks with "show"); set by whoever owns both.
-    std::function<void(const std::string& rack_desc)> Open_Rack;
-
     // The form load: settings, the stored bath, the history window. The pictures stay in the picture
     // folder already set; the program's folder holds the settings and the logs.
     void Load(const std::filesystem::path& app_folder);
@@ -74,6 +70,8 @@ signals:
     // The station's Init laid the form out: what stands beside it (the rack view, the histogram) is
     // placed by whoever joined them.
     void Main_Form_Laid_Out();
+    // The rack of that name is to be shown in the rack view (the rack name touched).
+    void Rack_Requested(const std::string& rack_desc);
 
 protected:
     void closeEvent(QCloseEvent* e) override;

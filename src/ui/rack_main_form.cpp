@@ -11,7 +11,8 @@ void Join_Main_Form_And_Rack(Form_Test& form, Form_Rack& rack) {
     const Rack_Metrics& m = rack.Model().Metrics;
     rack.Model().rack_width = static_cast<int16_t>(95 * m.Twips_X);
     rack.Model().rack_height = static_cast<int16_t>(75 * m.Twips_Y);
-    form.Open_Rack = [&rack](const std::string& rack_desc) { rack.Get_Racks(-1, rack_desc); };
+    QObject::connect(&form, &Form_Test::Rack_Requested, &rack,
+                     [&rack](const std::string& rack_desc) { rack.Get_Racks(-1, rack_desc); });
     QObject::connect(&form, &Form_Test::Main_Form_Laid_Out, &rack, [&form, &rack] {
         // The rack view fills the screen under the header bar; its panel starts level with the main
         // form's top, one and a half priority buttons down, so that the priority row stands above it.

@@ -11,9 +11,8 @@
 namespace pcs::ui {
 
 QWidget* Screen_Alerts::Owner_Window() const {
-    if (Owner)
-        if (QWidget* w = Owner()) return w;
-    return QApplication::activeWindow();
+    if (QWidget* w = QApplication::activeWindow()) return w;
+    return fallback_owner_;
 }
 
 void Screen_Alerts::Alert(const std::string& text) {

@@ -8,7 +8,6 @@
 
 #include <QLabel>
 #include <QPointer>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,8 +20,8 @@ class Form_Message;
 class Screen_Alerts final : public Alert_Port {
 public:
     Screen_Alerts(Globals& g, const Clock& clock) : g_(g), clock_(clock) {}
-    // The window the alerts are shown over; the active window when unset.
-    std::function<QWidget*()> Owner;
+    // The window the alerts are shown over when no window of the station is active.
+    void Set_Fallback_Owner(QWidget* owner) { fallback_owner_ = owner; }
 
     void Alert(const std::string& text) override;
     int Ask_Yes_No(const std::string& question, bool left_aligned = false, int font_size = 0) override;
@@ -31,6 +30,7 @@ private:
     QWidget* Owner_Window() const;
     Globals& g_;
     const Clock& clock_;
+    QPointer<QWidget> fallback_owner_;
 };
 
 class Screen_Status final : public Status_Port {

@@ -31,13 +31,13 @@ void Working_Form_Set::Show_User() {
 
 void Working_Form_Set::Show_Working_Forms() {
     if (Main_Form) Main_Form->show();
-    if (reActivate) reActivate();
+    emit Main_Form_Shown();
     if (Header) Header->show();
     if (Rack_View) Rack_View->show();
 }
 
 void Working_Form_Set::Hibernate_Working_Forms() {
-    if (Hibernate) Hibernate();
+    emit Hibernating();
     for (QWidget* w : {Main_Form.data(), Rack_View.data(), static_cast<QWidget*>(Header.data())})
         if (w) w->hide();
 }

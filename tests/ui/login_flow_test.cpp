@@ -66,7 +66,7 @@ struct LoginFlow : Embedded_Test {
         main_form.setObjectName("Form_Test");
         forms.Main_Form = &main_form;
         forms.Header = header.get();
-        forms.reActivate = [this] { ++reactivations; };
+        QObject::connect(&forms, &ui::Working_Form_Set::Main_Form_Shown, [this] { ++reactivations; });
         login->Screen().Set_Working_Forms(&forms);
         login->resize(1280, 1024);
         login->show();

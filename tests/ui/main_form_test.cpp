@@ -150,7 +150,7 @@ TEST(FormTest, RackNameRefreshDebugAndHistoryWindowFollowTheForm) {
     Station_Rig rig("/dev/pts/no-such-counter", PCS_PICTURE_DIR);
     ui::Form_Test& form = *rig.Form;
     std::string opened;
-    form.Open_Rack = [&](const std::string& rack) { opened = rack; };
+    QObject::connect(&form, &ui::Form_Test::Rack_Requested, [&](const std::string& rack) { opened = rack; });
     form.show();
     rig.Take_Rack("PC-R002");
     ASSERT_TRUE(rig.Hand_To_Bath(0));
