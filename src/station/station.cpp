@@ -246,7 +246,7 @@ void Station::Load_Bath() {
     }
     const db::Field blank = std::string();
     while (batch.Sample.size() < Bath_Slot_Count)
-        batch.Add_New_Batch_Sample(blank, To_Text(static_cast<long long>(batch.Sample.size() + 1)), blank,
+        batch.Add_New_Batch_Sample(blank, To_Text(static_cast<long long>(batch.Sample.size()) + 1), blank,
                                    blank, blank, blank, blank, blank, blank, blank);
 
     std::string last_desc, last_id;

@@ -211,7 +211,7 @@ TEST(Form_Rack_Station, ACellTouchedOnTheRackViewEntersTheMainFormsBath) {
     const std::string first = rig.Current_Rack->Rack_Desc;
     rack.Get_Racks(-1, first == "PC-R001" ? "PC-R002" : "PC-R001");
     ASSERT_NE(rig.Current_Rack->Rack_Desc, first);
-    rig.Form->Open_Rack(first);
+    emit rig.Form->Rack_Requested(first);
     EXPECT_EQ(rig.Current_Rack->Rack_Desc, first);
     rack.Unload();
 }

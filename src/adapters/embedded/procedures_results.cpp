@@ -139,8 +139,8 @@ Procedure Import_PC002() {
             *volume,    factor};
         row.insert(row.end(), counts.begin(), counts.end());
         row.insert(row.end(), per_ml.begin(), per_ml.end());
-        for (Param p : {Param(code), Param((long long)iso2), Param((long long)iso5), Param((long long)iso15),
-                        emp ? Param(*emp) : Param(), Param(now)})
+        for (const Param& p : {Param(code), Param((long long)iso2), Param((long long)iso5),
+                               Param((long long)iso15), emp ? Param(*emp) : Param(), Param(now)})
             row.push_back(p);
         db.Query("INSERT OR REPLACE INTO main.testgroup_pc (LAB_ID, RUN_NO, INSTRUMENT_ID, FILENAME, METHOD, "
                  "SAMPLE_VOLUME, FACTOR_VOLUME, PC2, PC5, PC15, PC25, PC50, PC100, PC200, PC2_ML, PC5_ML, "

@@ -283,7 +283,7 @@ Table Sqlite_Db::Read_All(sqlite3_stmt* st) {
         }
         std::vector<db::Field> row;
         row.reserve(n);
-        bytes += sizeof row + n * sizeof(db::Field);
+        bytes += sizeof(std::vector<db::Field>) + n * sizeof(db::Field);
         for (int c = 0; c < n; ++c) {
             if (sqlite3_column_type(st, c) == SQLITE_NULL) {
                 row.emplace_back(std::nullopt);
