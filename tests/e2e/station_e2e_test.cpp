@@ -463,6 +463,35 @@ TEST(Station_End_To_End, AStopSignalLeavesAsTheExitDoes) {
         << sim.Log();
 }
 
+// A second stop signal ends the station at once, even while its orderly exit waits on a lab database
+// another program holds locked (the wait alone could last 100 s).
+TEST(Station_End_To_End, ASecondStopSignalEndsTheStationWhileItWaitsOnALockedLabDatabase) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    Station station(Program_Folder(dir / "a", (dir / "no-counter").string()), lab, lab.Logins[1],
+                    "holds_rack.touch", {},
+                    {"RELEASE_FILE=" + QString::fromStdString((dir / "never").string())});
+    const std::string rack = station.Wait_Shown("Form_Rack/lbl_rackDesc", 60000);
+    ASSERT_FALSE(rack.empty());
+    QProcess locker;
+    locker.start("sqlite3", {QString::fromStdString((dir / "lab.labrack.db").string())});
+    ASSERT_TRUE(locker.waitForStarted(10000));
+    locker.write("BEGIN EXCLUSIVE;\nSELECT count(*) FROM racks;\n");
+    QTest::qWait(1000);
+    station.Terminate(); // the orderly exit gives the rack back: it waits for the lock
+    QTest::qWait(1500);
+    QElapsedTimer since_second;
+    since_second.start();
+    station.Terminate();
+    Station_Run run = station.Finish(15000);
+    EXPECT_LT(since_second.elapsed(), 5000) << run.Err;
+    EXPECT_NE(run.Exit, 0) << "ended by the signal, not by its exit";
+    locker.write("ROLLBACK;\n.quit\n");
+    locker.closeWriteChannel();
+    locker.waitForFinished(10000);
+}
+
 // A script that cannot go on says which step and what it saw, with an exit code of its own; one that
 // is not a script is refused before any window opens.
 TEST(Station_End_To_End, AStepNotMetInTimeEndsTheStationNamingTheStep) {
