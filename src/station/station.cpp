@@ -349,7 +349,7 @@ void Station::Bath_Timer_Tick() {
 void Station::Slot_Touch(int s) {
     run_ = Run{};
     if (!Valid_Slot(s) || Slots[s].Is_Free()) return;
-    g.Last_Activity = p_.Time.Now();
+    p_.G.Last_Activity = p_.Time.Now();
     int index = s;
     if (Choose_Run_Type(s)) {
         Run_Slot = s;

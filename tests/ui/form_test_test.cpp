@@ -173,6 +173,7 @@ TEST(FormTest, RackNameRefreshDebugAndHistoryWindowFollowTheForm) {
     EXPECT_FALSE(form.findChild<QWidget*>("lbl_Debug")->isVisible());
     debug->setChecked(true);
     EXPECT_TRUE(form.findChild<QWidget*>("lbl_Debug")->isVisible());
+    EXPECT_TRUE(pcs::test::Grab_Screen(form, "main_form_debug"));
     Technician tech(form, true);
     Touch(form, "lbl_History_1");
     EXPECT_EQ(tech.Runs.size(), 1u);
