@@ -96,12 +96,23 @@ struct Station_App::Parts final : Working_Forms {
         if (!main_form) Load_Working_Forms();
         set.Show_Working_Forms();
     }
+    void Technician_Logged_In() override {
+        if (!rack_view) return;
+        rack_view->Model().Technician_Logged_In();
+        rack_view->Draw();
+    }
+    bool Leave() override {
+        if (!rack_view) return false;
+        rack_view->Model().img_Exit_Click();
+        return true;
+    }
 
     // The main form loads (settings, stored bath, histogram, check standard primed), then the rack view
     // loads as the base window that owns the header and the main form.
     void Load_Working_Forms() {
         main_form = std::make_unique<ui::Form_Test>(ui::Form_Test_Parts{
             g, clock, alerts, status, database, rack, bath_batch, result, technician, logs, port});
+        main_form->Allow_Debug(options.Development);
         main_form->Load(options.Program_Folder);
         header.showStation(); // the main form's load names the station and its test group
         main_port = std::make_unique<Station_Main_Form>(main_form->Model());
@@ -168,10 +179,7 @@ QWidget* Station_App::Login_Screen() {
 }
 
 void Station_App::Orderly_Exit() {
-    if (parts_->rack_view)
-        parts_->rack_view->Model().img_Exit_Click();
-    else
-        parts_->login.App_Exit();
+    if (!parts_->Leave()) parts_->login.App_Exit();
 }
 
 bool Station_App::Refuse_Damaged_Lab_Database() {

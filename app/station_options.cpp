@@ -76,10 +76,15 @@ struct Parser {
         "(touch, type, wait, wait-file, show, timeout; see README). A step not met in time ends "
         "the station with exit code 5.",
         "file"};
+    QCommandLineOption development{
+        "development",
+        "A station for development: the main form offers the DEBUG box, which stops the counter "
+        "being driven (the form says so while it is ticked). Never on a working bench."};
     Parser() {
         p.setApplicationDescription("The bench program of the particle-count station.");
         p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        p.addOptions({help, version, folder, pictures, lab_db, trace, screenshots, touch_script});
+        p.addOptions(
+            {help, version, folder, pictures, lab_db, trace, screenshots, touch_script, development});
     }
 };
 
@@ -192,6 +197,7 @@ Parse_Result Parse_Station_Options(const QStringList& arguments, const Environme
         if (std::string why = Folder_Problem(o.Screenshots, true); !why.empty())
             return Fail(Exit_Bad_Folder, "the screenshot folder " + o.Screenshots.string() + " " + why);
     }
+    o.Development = parser.p.isSet(parser.development);
     if (parser.p.isSet(parser.touch_script)) {
         o.Touch_Script = fs::absolute(parser.p.value(parser.touch_script).toStdString(), ec);
         if (!fs::is_regular_file(o.Touch_Script, ec) || ::access(o.Touch_Script.c_str(), R_OK) != 0)

@@ -38,6 +38,8 @@ struct Station_Options {
     std::filesystem::path Screenshots;
     // --touch-script: the file of steps played on the screens; empty = none.
     std::filesystem::path Touch_Script;
+    // --development: the main form offers its DEBUG box.
+    bool Development = false;
 };
 
 struct Parse_Result {

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -13,9 +14,17 @@ namespace {
 
 constexpr int Stop_Signal_Numbers[] = {SIGTERM, SIGINT, SIGHUP};
 int Pipe[2] = {-1, -1};
+std::atomic<int> Signals_Seen{0}; // lock-free, so safe in the handler
 
-// Only what is safe in a signal handler: one byte to the event loop.
+// Only what is safe in a signal handler: one byte to the event loop for the first signal. The second
+// ends the program here, since the event loop may be waiting on a lock of the lab database and would
+// read the byte only when that call returns.
 extern "C" void On_Stop_Signal(int number) {
+    if (Signals_Seen.fetch_add(1) > 0) {
+        std::signal(number, SIG_DFL);
+        std::raise(number);
+        return;
+    }
     const char byte = static_cast<char>(number);
     [[maybe_unused]] ssize_t n = ::write(Pipe[1], &byte, 1);
 }
@@ -31,16 +40,10 @@ Stop_Signals::Stop_Signals(std::function<void()> orderly_exit) : exit_(std::move
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         if (::read(Pipe[0], &byte, 1) != 1) return;
-        if (stopping_) {
-            // Asked again while leaving: leave now.
-            std::signal(byte, SIG_DFL);
-            std::raise(byte);
-            return;
-        }
-        stopping_ = true;
         std::fprintf(stderr, "pcstation: stopped by signal %d, leaving as from Exit\n", int(byte));
         exit_();
     });
+    Signals_Seen = 0;
     struct sigaction sa {};
     sa.sa_handler = On_Stop_Signal;
     sigemptyset(&sa.sa_mask);

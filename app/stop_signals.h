@@ -1,7 +1,7 @@
 // A stop from outside (SIGTERM from the session or a service manager, SIGINT from Ctrl-C, SIGHUP when
 // the terminal goes) is turned into the station's orderly exit in its event loop, so the rack is
 // given back and the counter leaves remote mode as when the technician touches Exit. A second signal
-// while that exit runs ends the program at once.
+// ends the program at once, whatever the station is waiting on (a locked lab database included).
 #pragma once
 
 #include <QObject>
@@ -22,7 +22,6 @@ public:
 private:
     std::function<void()> exit_;
     QSocketNotifier* notifier_ = nullptr;
-    bool stopping_ = false;
 };
 
 } // namespace pcs::app

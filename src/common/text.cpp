@@ -201,8 +201,12 @@ std::string To_Text(long long v) {
 }
 
 std::string To_Text(double v) {
+    // Plain digits, as a count or an axis label is read ("500000", not "5e+05"); only magnitudes no
+    // count reaches keep the exponent.
     char buf[64];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    const bool plain = std::isfinite(v) && std::fabs(v) < 1e15 && (v == 0 || std::fabs(v) >= 1e-6);
+    auto [ptr, ec] = plain ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed)
+                           : std::to_chars(buf, buf + sizeof buf, v);
     if (ec != std::errc()) return std::to_string(v);
     return std::string(buf, ptr);
 }

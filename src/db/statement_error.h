@@ -7,17 +7,20 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pcs::db {
 
-// A statement that did not run (a failed result set).
+// A statement that did not run (a failed result set). The text names the cause the backend gave (a
+// file, read-only, a full disk, a lock, a missing key file); only without one, or for a lost
+// connection, does it send the technician to the connection.
 class Statement_Failed_Error : public Db_Error {
 public:
-    explicit Statement_Failed_Error(std::string_view operation)
-        : Db_Error("The lab database did not answer " + std::string(operation) +
-                   ". Check the connection and try again."),
-          operation_(operation) {}
+    explicit Statement_Failed_Error(std::string_view operation, const std::vector<Error_Record>& errors = {})
+        : Db_Error(Failure_Text(operation, errors)), operation_(operation) {}
     const std::string& Operation() const noexcept { return operation_; }
+
+    static std::string Failure_Text(std::string_view operation, const std::vector<Error_Record>& errors);
 
 private:
     std::string operation_;

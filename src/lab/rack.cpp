@@ -77,7 +77,7 @@ void Rack::Rack_Load(const std::string& sId, const std::string& sTestGroup) {
     Curr_User.clear();
     Curr_Station.clear();
     Rack_id.clear();
-    if (!rs.Is_Open()) throw db::Statement_Failed_Error("the rack " + Trim(sId));
+    if (!rs.Is_Open()) throw db::Statement_Failed_Error("the rack " + Trim(sId), rs.Errors());
 
     db::Memory_Table table = db::Read_Rest(rs);
     rs.Close();
@@ -201,18 +201,28 @@ void Rack::Rack_Set(const db::Record_Set* rRS, int16_t vPosition) {
 }
 
 bool Rack::Rack_Status_Update(const std::optional<std::string>& sAction) {
+    if (!g_.Debug_Mode && (!sAction || (*sAction != "GET" && *sAction != "PUT"))) return false;
+    return Rack_Acquisition(sAction.value_or(""), Rack_id, Technician());
+}
+
+Rack_Holder Rack::Technician() const {
+    return {employee_.Emp_Num, Trim(employee_.Station)};
+}
+
+bool Rack::Rack_Acquisition(const std::string& sAction, const std::string& rack_id,
+                            const Rack_Holder& holder) {
     if (g_.Debug_Mode) {
-        Curr_User = To_Text(static_cast<long long>(employee_.Emp_Num));
-        Curr_Station = employee_.Station;
+        Curr_User = To_Text(static_cast<long long>(holder.Emp_Num));
+        Curr_Station = holder.Station;
         return true;
     }
-    if (!sAction || (*sAction != "GET" && *sAction != "PUT")) return false;
+    if (sAction != "GET" && sAction != "PUT") return false;
 
-    const std::string emp = To_Text(static_cast<long long>(employee_.Emp_Num));
+    const std::string emp = To_Text(static_cast<long long>(holder.Emp_Num));
     std::string sql =
-        "exec labrack.dbo.rack_acquisition_upd @rack_id = " + SQL_Number(Rack_id, "The rack id") + ", " +
-        "@emp_num = " + emp + ", " + "@station = '" + SQL_Escape(Trim(employee_.Station)) + "', " +
-        "@action = '" + *sAction + "'";
+        "exec labrack.dbo.rack_acquisition_upd @rack_id = " + SQL_Number(rack_id, "The rack id") + ", " +
+        "@emp_num = " + emp + ", " + "@station = '" + SQL_Escape(Trim(holder.Station)) + "', " +
+        "@action = '" + sAction + "'";
     db::Record_Set rs = db::Open_Checked(db_, sql, "the rack hand-out");
     if (rs.Eof()) return false;
 
@@ -229,7 +239,7 @@ bool Rack::Rack_Status_Update(const std::optional<std::string>& sAction) {
     bool ok = error && Try_Double(*error) == 0.0;
     if (ok) {
         Curr_User = emp;
-        Curr_Station = Trim(employee_.Station);
+        Curr_Station = Trim(holder.Station);
     } else {
         if (user) Curr_User = *user;
         if (station) Curr_Station = Trim(*station);
@@ -327,7 +337,7 @@ void Rack::Load_Software_settings_OLD() {
     Settings.Clear();
     if (softWare_Name.empty()) return;
     db::Record_Set rs = Software_GetSettings();
-    if (!rs.Is_Open()) throw db::Statement_Failed_Error("the software settings");
+    if (!rs.Is_Open()) throw db::Statement_Failed_Error("the software settings", rs.Errors());
     for (; !rs.Eof(); rs.Move_Next()) {
         db::Field setting = rs.Value("Setting");
         if (!setting) continue;

@@ -18,6 +18,14 @@
 
 namespace pcs {
 
+// Who takes a rack or gives it back: a technician's number and station, as the lab database records
+// the holder.
+struct Rack_Holder {
+    int16_t Emp_Num = -1;
+    std::string Station;
+    friend bool operator==(const Rack_Holder&, const Rack_Holder&) = default;
+};
+
 class Rack {
 public:
     // Stores the station's connection string (the one given, else the site's or the built-in one, as
@@ -56,6 +64,11 @@ public:
     // "GET" takes the rack for the technician's station, "PUT" gives it back. Any other action does
     // nothing and answers false (in debug mode every action answers true without a call).
     bool Rack_Status_Update(const std::optional<std::string>& sAction);
+    // The same for the rack rack_id and the holder named: a rack is given back by whoever took it,
+    // whoever is logged in by then.
+    bool Rack_Acquisition(const std::string& sAction, const std::string& rack_id, const Rack_Holder& holder);
+    // The technician logged in now, as a holder.
+    Rack_Holder Technician() const;
 
     bool isRackLoggedOut(bool bForceLogout) const;
 

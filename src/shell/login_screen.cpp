@@ -61,6 +61,7 @@ void Login_Screen::cmd_Login_Click() {
     }
     if (intInput) {
         reAlign_Forms();
+        if (forms_) forms_->Technician_Logged_In();
         if (forms_) forms_->Show_Working_Forms();
         view_.Hide_Login_Screen();
     } else {
@@ -97,6 +98,11 @@ void Login_Screen::reAlign_Forms() {
 void Login_Screen::App_Exit(Serial_Port* port, const Settings_Collection* settings) {
     if (port && settings) Release_Remote_Mode(*port, *settings);
     view_.End_Program();
+}
+
+void Login_Screen::cmd_Exit_Click(Serial_Port* port, const Settings_Collection* settings) {
+    if (forms_ && forms_->Leave()) return;
+    App_Exit(port, settings);
 }
 
 } // namespace pcs

@@ -64,6 +64,9 @@ public:
     void reAlign_Forms();
     // Takes the counter out of remote mode (errors ignored) and ends the program.
     void App_Exit(Serial_Port* port, const Settings_Collection* settings);
+    // The Exit button, also while the station is locked: leaves as the working forms' Exit does, so no
+    // rack stays held by a station that has gone and the counter leaves remote mode.
+    void cmd_Exit_Click(Serial_Port* port, const Settings_Collection* settings);
 
     void Set_Timer1(bool on) override;
 

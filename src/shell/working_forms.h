@@ -29,6 +29,11 @@ public:
     virtual void Show_Working_Forms() = 0;
     // The main form is told Hibernate, then the main form, the rack view and the header are hidden.
     virtual void Hibernate_Working_Forms() = 0;
+    // A login was accepted: a rack the station holds for someone else is handed over (the rack view).
+    virtual void Technician_Logged_In() {}
+    // Leaves as the working forms' Exit does (the rack given back, then the orderly exit); false when
+    // there are no working forms yet, and the login screen's own orderly exit is the way out.
+    virtual bool Leave() { return false; }
 };
 
 // The runs the toolbox starts on the main form: a check standard or a single test run, for no slot.

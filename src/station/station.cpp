@@ -299,6 +299,7 @@ void Station::Load_Bath() {
 }
 
 void Station::Reload_Bath() {
+    p_.G.Last_Activity = p_.Time.Now(); // the technician's touch
     std::string previous = Show_Status(p_.Status, p_.G, std::string(Reloading_Bath_Status));
     // The rows come back from the database as they are; the rack limit is for samples coming in.
     bool was_loading = Loading;
@@ -348,6 +349,7 @@ void Station::Bath_Timer_Tick() {
 void Station::Slot_Touch(int s) {
     run_ = Run{};
     if (!Valid_Slot(s) || Slots[s].Is_Free()) return;
+    p_.G.Last_Activity = p_.Time.Now();
     int index = s;
     if (Choose_Run_Type(s)) {
         Run_Slot = s;

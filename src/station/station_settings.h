@@ -27,7 +27,10 @@ struct Station_Settings {
 struct Settings_Read {
     std::vector<std::string> Missing;
     std::vector<std::string> Not_Numbers;
-    bool Complete() const { return Missing.empty() && Not_Numbers.empty(); }
+    // "KEY = value (what it must be)" for a number that would stop the work (no sample ever counted,
+    // a bath time below zero).
+    std::vector<std::string> Out_Of_Sense;
+    bool Complete() const { return Missing.empty() && Not_Numbers.empty() && Out_Of_Sense.empty(); }
     // One text for the technician naming every key that was not taken; "" when all were.
     std::string Message() const;
 };

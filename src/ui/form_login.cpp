@@ -49,7 +49,8 @@ Form_Login::Form_Login(Globals& g, const Clock& clock, Employee& employee, Alert
     }
     connect(cmd_Login_, &QPushButton::clicked, this,
             [this] { Guarded(alerts_, [&] { login_.cmd_Login_Click(); }); });
-    connect(cmd_Exit_, &QPushButton::clicked, this, [this] { End_Program(); });
+    connect(cmd_Exit_, &QPushButton::clicked, this,
+            [this] { Guarded(alerts_, [&] { login_.cmd_Exit_Click(port_, settings_); }); });
 
     // The whole screen, from the top left.
     if (const QScreen* s = screen()) setGeometry(s->geometry());

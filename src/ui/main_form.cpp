@@ -167,11 +167,27 @@ void Form_Test::Build_Header() {
     Load_Picture(img_Refresh_, Picture_Path(parts_.G, Picture_Refresh));
     connect(img_Refresh_, &Touch_Label::clicked, this, [this] { Touch([&] { station_->Reload_Bath(); }); });
 
+    // Ticked, the box drops every command to the counter: it is there only on a station started for
+    // development, and while ticked the form says the counter is not driven.
     chk_debug_ = new QCheckBox("DEBUG", this);
     chk_debug_->setObjectName("chk_debug");
     chk_debug_->setAccessibleName("Debug mode");
     Set_Font(chk_debug_, "", "Arial", 8, true, white);
-    chk_debug_->setGeometry(Form_W - 10 - 54 - 90, 22, 84, 24);
+    chk_debug_->setGeometry(700, 8, 120, 24);
+    chk_debug_->setVisible(false);
+    lbl_Debug_ = Make_Label(this, "lbl_Debug", "Arial", 10, true, white);
+    lbl_Debug_->setText("COUNTER NOT DRIVEN");
+    lbl_Debug_->setAccessibleName("Debug: the counter is not driven");
+    lbl_Debug_->setAlignment(Qt::AlignCenter);
+    Fill(lbl_Debug_, QColor(0xE6, 0x00, 0x00));
+    lbl_Debug_->setGeometry(700, 34, Form_W - 10 - 54 - 6 - 700, 26);
+    lbl_Debug_->setVisible(false);
+    connect(chk_debug_, &QCheckBox::toggled, lbl_Debug_, &QWidget::setVisible);
+}
+
+void Form_Test::Allow_Debug(bool allowed) {
+    if (!allowed) chk_debug_->setChecked(false);
+    chk_debug_->setVisible(allowed);
 }
 
 void Form_Test::Build_Bath() {

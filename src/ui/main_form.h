@@ -61,6 +61,10 @@ public:
     // Draws the model: every slot, the result table and the rack header.
     void Draw();
 
+    // The debug box, which stops the counter being driven, is offered only on a station started for
+    // development; hidden otherwise.
+    void Allow_Debug(bool allowed);
+
     // Puts the history window beside the form, at the bottom of the form's screen with its right edge on
     // the form's left edge, where the rack view keeps no controls. Done at its first showing and when
     // the form moves, until the shell gives it a place of its own (hibernation).
@@ -131,6 +135,7 @@ private:
     QLabel* lbl_Outstanding_Caption_;
     Touch_Label* img_Refresh_;
     QCheckBox* chk_debug_;
+    QLabel* lbl_Debug_; // shown while the debug box is ticked
 };
 
 } // namespace pcs::ui

@@ -52,13 +52,15 @@ bool Rack_Search::Load_Rack_List(const std::string& test_code) {
     Close_Rack_List();
     try {
         list_rs_ = rack_.Get_Samples(Trim(test_code), Priority_Filter);
-        if (!list_rs_.Is_Open()) throw db::Statement_Failed_Error("the list of racks");
+        if (!list_rs_.Is_Open()) throw db::Statement_Failed_Error("the list of racks", list_rs_.Errors());
         if (list_rs_.Columns().empty()) return false;
         for (; !list_rs_.Eof(); list_rs_.Move_Next()) {
             db::Field id = db::Optional_Field(list_rs_, "RACK_ID");
             std::optional<double> n = id ? Try_Double(*id) : std::nullopt;
             lst_os.push_back({Trim(db::Optional_Field(list_rs_, "RACK_DESC").value_or("")),
-                              n ? static_cast<long long>(*n) : 0});
+                              n ? static_cast<long long>(*n) : 0,
+                              Trim(db::Optional_Field(list_rs_, "CURR_USER").value_or("")),
+                              Trim(db::Optional_Field(list_rs_, "CURR_STATION").value_or(""))});
             ++Items;
         }
     } catch (const std::exception& e) {
@@ -120,7 +122,22 @@ void Rack_Search::Timer1_Timer() {
         Neighbour_Rack();
         if (sSearchRackName.empty() && intRackIndex >= 0) ListIndex = intRackIndex;
     }
+    if (rack_.Rack_Desc.empty() && sSearchRackName.empty()) {
+        // Nothing on screen yet (a login): a rack this technician still holds, left by a station that
+        // stopped, is the one to go on with, so it does not stay held by nobody at work.
+        const Rack_Holder me = rack_.Technician();
+        const std::string number = std::to_string(me.Emp_Num);
+        for (size_t i = 0; i < lst_os.size(); ++i) {
+            const Search_Entry& e = lst_os[i];
+            if (e.Holder_Emp_Num == number &&
+                (e.Holder_Station.empty() || Equals_No_Case(e.Holder_Station, me.Station))) {
+                ListIndex = static_cast<int>(i);
+                break;
+            }
+        }
+    }
     ItemCurrent = static_cast<int16_t>(ListIndex);
+    Picked_Itself = true;
     lst_os_DblClick();
 }
 
@@ -135,16 +152,31 @@ void Rack_Search::lst_os_DblClick() {
     Hide();
 }
 
+void Rack_Search::Start_New_Entry_After_Search() {
+    if (!searched_) return;
+    searched_ = false;
+    txt_wo.clear();
+    typed_.clear();
+}
+
+bool Rack_Search::Typed_Refused() const {
+    size_t digits = 0;
+    for (char c : typed_) {
+        if (c < '0' || c > '9') return true;
+        ++digits;
+    }
+    return digits > Lab_Number_Length;
+}
+
 void Rack_Search::Type_Digit(char digit) {
+    Start_New_Entry_After_Search();
     typed_ += digit;
-    if (txt_wo.size() < Lab_Number_Length)
-        txt_wo += digit;
-    else
-        typed_refused_ = true;
+    if (txt_wo.size() < Lab_Number_Length) txt_wo += digit;
 }
 
 void Rack_Search::lbl_no_Click(int Index) {
     if (Index < 0 || Index > 9) return;
+    Start_New_Entry_After_Search();
     // The pad is the technician's own hand: a ninth digit is simply not taken.
     if (txt_wo.size() < Lab_Number_Length) {
         txt_wo += static_cast<char>('0' + Index);
@@ -158,26 +190,31 @@ void Rack_Search::Key_Press(char c) {
     } else if (c == '\r' || c == '\n') {
         lbl_Go_Click();
     } else if (c == '\b') {
-        if (!txt_wo.empty()) txt_wo.pop_back();
-        if (!typed_.empty()) typed_.pop_back();
-        if (txt_wo.empty()) {
-            typed_.clear();
-            typed_refused_ = false;
+        Start_New_Entry_After_Search();
+        if (typed_.empty()) return;
+        // What is shown is the digits typed, up to eight: taking a key back takes it from both.
+        const char last = typed_.back();
+        typed_.pop_back();
+        if (last >= '0' && last <= '9') {
+            size_t digits = 0;
+            for (char k : typed_)
+                digits += k >= '0' && k <= '9';
+            if (digits < txt_wo.size()) txt_wo.pop_back();
         }
     } else if (static_cast<unsigned char>(c) >= 0x20) {
+        Start_New_Entry_After_Search();
         typed_ += c;
-        typed_refused_ = true;
     }
 }
 
 void Rack_Search::lbl_Clear_Click() {
     txt_wo.clear();
     typed_.clear();
-    typed_refused_ = false;
+    searched_ = false;
 }
 
 void Rack_Search::lbl_Go_Click() {
-    if (typed_refused_) {
+    if (Typed_Refused()) {
         // A scan of something that is not a lab number would otherwise search a part of it.
         const std::string what = typed_;
         lbl_Clear_Click();
@@ -188,6 +225,7 @@ void Rack_Search::lbl_Go_Click() {
     typed_.clear();
     if (txt_wo.empty()) return;
     txt_wo = Pad_Lab_Number(txt_wo);
+    searched_ = true;
     const std::string found = rack_.Sample_Found(txt_wo, g_.Test_Code);
     if (found == rack_.Rack_Desc) return; // on no rack, or on the loaded one: the dialog stays open
     strWo = txt_wo;

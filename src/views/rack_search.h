@@ -28,6 +28,9 @@ public:
 struct Search_Entry {
     std::string Text;    // the rack's name
     long long Item_Data; // its RACK_ID
+    // Who holds it, when the list says (CURR_USER, CURR_STATION); "" for nobody or not said.
+    std::string Holder_Emp_Num = {};
+    std::string Holder_Station = {};
 };
 
 inline constexpr int Search_Width_Twips = 9435;
@@ -66,6 +69,8 @@ public:
     bool Timer1_Enabled = false;
     bool Working_Size = false; // false: 0 x 0, picking by itself unseen
     bool Hidden = false;
+    // The rack was picked by the one-second automatic pick, not by the technician.
+    bool Picked_Itself = false;
 
     // The opening: decides between picking by itself (Timer1_Enabled) and waiting (Working_Size).
     void Form_Load();
@@ -81,8 +86,9 @@ public:
     void lbl_exit_Click();
 
     // A key from a keyboard or a barcode scanner typing as one: digits go into the number as the pad's
-    // keys do, Enter searches as Go does, Backspace takes the last digit back. Anything else is kept
-    // out of the number; the search then refuses the entry with a clear message.
+    // keys do, Enter searches as Go does, Backspace takes the last key back. Anything else is kept
+    // out of the number; the search then refuses the entry with a clear message. The first key after a
+    // search starts a new number, so each scan (digits, then Enter) stands on its own.
     void Key_Press(char c);
 
 private:
@@ -91,6 +97,9 @@ private:
     void Close_Rack_List();
     void Hide();
     void Type_Digit(char digit);
+    void Start_New_Entry_After_Search();
+    // The typed keys refused: something but digits, or more digits than a lab number has.
+    bool Typed_Refused() const;
 
     Globals& g_;
     const Clock& clock_;
@@ -101,7 +110,7 @@ private:
     std::string kept_app_state_;
     int preset_index_ = -1; // the entry equal to sSearchRackName
     std::string typed_;     // every key since the last clear or search, as typed
-    bool typed_refused_ = false;
+    bool searched_ = false; // the number shown was searched: the next key starts a new one
 };
 
 } // namespace pcs

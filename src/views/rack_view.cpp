@@ -234,12 +234,14 @@ void Rack_View::Rack_Pos_DeActivate(int Index) {
 
 void Rack_View::lbl_sample_Click(int Index) {
     if (Index < 0 || Index >= Rack_Cells || Cells[Index].Tag.empty()) return;
+    // Loading the bath is the technician at work: the station does not lock under it.
+    g_.Last_Activity = clock_.Now();
     Rack_Pos_DeActivate(Selected_Pos_Index);
     Status_Scope status(status_, g_,
                         employee_.Station == "VISUAL" ? "RETRIEVING SCREEN IMAGES"
                                                       : "RETRIEVING SAMPLE TESTING DETAILS");
     if (!rack_.isRackLoggedOut(true)) return;
-    lbl_RackStatus = rack_.Rack_Status;
+    lbl_RackStatus = loaded_status_;
     main_.Quick_Hide();
     Current_Lab_Number = Caption_Lab_Number(Cells[Index].Caption);
     Current_Sample_Type = "SAMPLE";
@@ -289,35 +291,45 @@ void Rack_View::lbl_status_update() {
 
 // ---- choosing a rack ------------------------------------------------------------------------------
 
-void Rack_View::Release_Rack() {
-    if (rack_.Rack_id.empty()) return;
-    rack_.Rack_Status_Update("PUT");
+bool Rack_View::Release_Rack() {
+    if (held_rack_id_.empty()) return true;
+    const bool given = rack_.Rack_Acquisition("PUT", held_rack_id_, held_by_);
     held_rack_id_.clear();
+    if (!given) {
+        // Not ours any more (the lab's administration freed it and another station took it): said, so
+        // nobody believes the rack is free.
+        std::string why = Trim(rack_.Rack_Status);
+        Show_Alert(alerts_, "The rack " + Trim(rack_.Rack_Desc) + " was not given back" +
+                                (why.empty() ? std::string(".") : ": " + why));
+    }
+    return given;
 }
 
-bool Rack_View::Take_Rack() {
+bool Rack_View::Take_Rack(std::string& why) {
+    why.clear();
     if (rack_.Rack_id.empty()) return true;
-    bool taken = false;
-    try {
-        taken = rack_.Rack_Status_Update("GET");
-    } catch (const std::exception& e) {
-        Show_Alert(alerts_, std::string(e.what()));
-        return false;
-    }
-    if (taken) {
+    if (rack_.Rack_Status_Update("GET")) {
         held_rack_id_ = rack_.Rack_id;
+        held_by_ = rack_.Technician();
         return true;
     }
-    // Held elsewhere: the server names the holder in its message.
-    std::string why = Trim(rack_.Rack_Status);
+    // Held elsewhere: the server names the holder in its message; how the rack comes free is ours.
+    const std::string desc = Trim(rack_.Rack_Desc);
+    why = Trim(rack_.Rack_Status);
     if (why.empty())
-        why = "The rack " + Trim(rack_.Rack_Desc) + " is in use by " + rack_.Curr_User + " at " +
+        why = "The rack " + desc + " is in use by employee " + Trim(rack_.Curr_User) + " at " +
               rack_.Curr_Station + ".";
-    Show_Alert(alerts_, why);
+    const std::string holder =
+        Trim(rack_.Curr_User).empty() ? std::string("its holder") : "employee " + Trim(rack_.Curr_User);
+    why += " If that station has stopped, the rack comes back when " + holder +
+           " logs in at a particle-count station again, or when the lab's administration frees it "
+           "(on the embedded lab database: labdb release-rack <lab database> --rack " +
+           desc + ").";
     return false;
 }
 
-bool Rack_View::Load_Chosen_Rack(const std::string& rack_desc) {
+bool Rack_View::Load_Chosen_Rack(const std::string& rack_desc, std::string& why) {
+    why.clear();
     rack_.Initialize_pos();
     rack_.Rack_Desc = rack_desc;
     try {
@@ -327,18 +339,77 @@ bool Rack_View::Load_Chosen_Rack(const std::string& rack_desc) {
         Show_Alert(alerts_, "The rack " + Trim(rack_desc) + " cannot be shown: " + e.what());
         return false;
     }
-    if (!Take_Rack()) {
+    // The status under the rack is the rack's own, as loaded; the hand-out's message is another thing.
+    loaded_status_ = rack_.Rack_Status;
+    bool taken = false;
+    try {
+        taken = Take_Rack(why);
+    } catch (const std::exception& e) {
         rack_.Initialize_pos();
+        Show_Alert(alerts_, std::string(e.what()));
         return false;
     }
-    return true;
+    if (!taken) rack_.Initialize_pos();
+    return taken;
 }
 
 void Rack_View::Retake_Loaded_Rack() {
     // A navigation gave the loaded rack back and chose nothing else: the station keeps working on it,
     // so it takes it again rather than showing a rack another station may take.
     if (rack_.Rack_id.empty() || held_rack_id_ == rack_.Rack_id) return;
-    if (!Take_Rack()) Reset_Interface();
+    std::string why;
+    bool taken = false;
+    try {
+        taken = Take_Rack(why);
+    } catch (const std::exception& e) {
+        why = e.what();
+    }
+    if (taken) return;
+    Show_Alert(alerts_, why);
+    Show_No_Rack();
+}
+
+void Rack_View::Show_No_Rack() {
+    Reset_Interface();
+    // With nothing taken the technician still chooses: the list, the next free rack, the filters.
+    bttn_Nav_Visible = {true, true, true};
+    try {
+        Refresh_Priority();
+    } catch (const std::exception&) {
+    }
+}
+
+void Rack_View::Technician_Logged_In() {
+    if (held_rack_id_.empty() || held_by_ == rack_.Technician()) return;
+    // Given back as the technician who took it (the lab database refuses anyone else), then taken for
+    // the one at the station now.
+    if (!Release_Rack()) {
+        Show_No_Rack();
+        return;
+    }
+    Retake_Loaded_Rack();
+}
+
+void Rack_View::Show_Loaded_Rack(const Rack_Search& search, int list_index) {
+    Results_Saved = false;
+    Selected_Sample.clear();
+    Selected_Pos_Index = -1;
+    img_ptr_Visible = true;
+    Current_Rack_Index = static_cast<int16_t>(list_index);
+    Show_Rack();
+    lbl_RackDate = Date_Text(rack_.Rack_Date);
+    lbl_RackStatus = loaded_status_;
+    main_.Rack_OnClick();
+    img_save_Picture = Save_Idle;
+    const int n = search.Items, c = list_index;
+    bool prev = true, next = true;
+    if (n == 0 || n == 1)
+        prev = next = false;
+    else if (c <= 0)
+        prev = false;
+    else if (c >= n - 1)
+        next = false;
+    bttn_Nav_Visible = {prev, next, prev || next};
 }
 
 void Rack_View::Get_Racks(int Index, const std::string& sRackName) {
@@ -367,12 +438,28 @@ void Rack_View::Get_Racks(int Index, const std::string& sRackName) {
     }
 
     // The main form's rack name comes here without a navigation: give the held rack back first.
-    if (!held_rack_id_.empty() && held_rack_id_ == rack_.Rack_id) Release_Rack();
+    if (!held_rack_id_.empty() && held_rack_id_ == rack_.Rack_id && !Release_Rack()) {
+        Show_No_Rack();
+        return;
+    }
     const std::string previous = rack_.Rack_Desc;
-    if (!Load_Chosen_Rack(chosen)) {
-        // The chosen rack cannot be worked on: the one loaded before stays.
-        if (previous.empty() || !Load_Chosen_Rack(previous)) {
-            Reset_Interface();
+    std::string why;
+    if (Load_Chosen_Rack(chosen, why)) {
+        if (search.bSampleFound) {
+            Show_Loaded_Rack(search, search.intRackIndex);
+            bttn_Nav_Visible[0] = bttn_Nav_Visible[1] = false;
+            search.bSampleFound = false;
+            Select_Sample(search.strWo);
+            return;
+        }
+        Show_Loaded_Rack(search, search.ItemCurrent);
+        return;
+    }
+    if (why.empty()) {
+        // Not shown for another reason (told already): the one loaded before stays.
+        if (previous.empty() || !Load_Chosen_Rack(previous, why)) {
+            if (!why.empty()) Show_Alert(alerts_, why);
+            Show_No_Rack();
             return;
         }
         Selected_Sample.clear();
@@ -380,32 +467,56 @@ void Rack_View::Get_Racks(int Index, const std::string& sRackName) {
         Show_Rack();
         return;
     }
-    Results_Saved = false;
-    Selected_Sample.clear();
-    Selected_Pos_Index = -1;
-    img_ptr_Visible = true;
-    Current_Rack_Index = search.intRackIndex;
-    Show_Rack();
-    lbl_RackDate = Date_Text(rack_.Rack_Date);
-    lbl_RackStatus = rack_.Rack_Status;
-    main_.Rack_OnClick();
-    img_save_Picture = Save_Idle;
 
-    if (search.bSampleFound) {
-        bttn_Nav_Visible[0] = bttn_Nav_Visible[1] = false;
-        search.bSampleFound = false;
-        Select_Sample(search.strWo);
+    // Held at another station. A rack the search picked by itself gives way to the next rack of the
+    // list this station can take, in the list's order (the automatic pick's); one the technician chose
+    // leaves the rack loaded before in place.
+    std::vector<std::string> refused{why};
+    int taken_at = -1;
+    const int n = static_cast<int>(search.lst_os.size());
+    int from = -1;
+    for (int i = 0; i < n; ++i)
+        if (search.lst_os[i].Text == chosen) from = i;
+    if (search.Picked_Itself && !search.bSampleFound && from >= 0) {
+        for (int k = 1; k < n && taken_at < 0; ++k) {
+            const int i = (from + k) % n;
+            if (Load_Chosen_Rack(search.lst_os[i].Text, why))
+                taken_at = i;
+            else if (!why.empty())
+                refused.push_back(why);
+            else
+                break; // the lab database does not answer: told already, no use going on
+        }
+    } else if (!previous.empty()) {
+        std::string again;
+        if (Load_Chosen_Rack(previous, again)) {
+            Show_Alert(alerts_, refused.front());
+            Selected_Sample.clear();
+            Selected_Pos_Index = -1;
+            Show_Rack();
+            return;
+        }
+        if (!again.empty()) refused.push_back(again);
+    }
+
+    std::string told;
+    const size_t listed = std::min<size_t>(refused.size(), 3);
+    for (size_t i = 0; i < listed; ++i)
+        told += (i ? "\r\n\r\n" : "") + refused[i];
+    if (refused.size() > listed)
+        told += "\r\n\r\n" + std::to_string(refused.size() - listed) +
+                " more racks are in use at other stations.";
+    if (taken_at >= 0) {
+        told += "\r\n\r\nThe next free rack, " + Trim(rack_.Rack_Desc) + ", is taken instead.";
+        Show_Alert(alerts_, told);
+        Show_Loaded_Rack(search, taken_at);
         return;
     }
-    const int n = search.Items, c = search.ItemCurrent;
-    bool prev = true, next = true;
-    if (n == 0 || n == 1)
-        prev = next = false;
-    else if (c == 0)
-        prev = false;
-    else if (c == n - 1)
-        next = false;
-    bttn_Nav_Visible = {prev, next, prev || next};
+    if (search.Picked_Itself && !search.bSampleFound)
+        told += "\r\n\r\nNo rack is free for this station now: every rack of the list is in use at "
+                "another station. Touch NEXT or FIND to look again.";
+    Show_Alert(alerts_, told);
+    Show_No_Rack();
 }
 
 void Rack_View::bttn_Nav_Click(int Index) {
@@ -462,7 +573,9 @@ void Rack_View::Priority_Click(int button) {
         if (rs.Failed()) {
             // Not an empty filter: the technician is told the list could not be read.
             Racks_Found = false;
-            Show_Alert(alerts_, db::Statement_Failed_Error("the racks of the " + name + " filter").what());
+            Show_Alert(
+                alerts_,
+                db::Statement_Failed_Error("the racks of the " + name + " filter", rs.Errors()).what());
             return;
         }
         if (!rs.Is_Open() || rs.Columns().empty() || rs.Eof()) Racks_Found = false;
@@ -492,6 +605,7 @@ void Rack_View::img_Priority_Click() {
 
 void Rack_View::img_save_Click() {
     if (Selected_Pos_Index == -1) return;
+    g_.Last_Activity = clock_.Now();
     Status_Scope status(status_, g_, "SAVING RESULTS");
     main_.Save_Results();
     if (main_.AllSaved()) img_save_Picture = Save_Idle;

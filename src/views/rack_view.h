@@ -6,6 +6,7 @@
 #include "common/clock.h"
 #include "common/globals.h"
 #include "common/ports.h"
+#include "lab/rack.h"
 #include "views/rack_layout.h"
 #include "views/rack_search.h"
 
@@ -17,7 +18,6 @@
 namespace pcs {
 
 class Employee;
-class Rack;
 
 // The main station form's operations the rack view calls. Every station form offers the set; what a
 // station's form has nothing to do for stays as it is here (at the particle-count station most of it).
@@ -166,6 +166,10 @@ public:
     void lbl_Exit_Click();
     void img_Exit_Click();
 
+    // A technician logged in at this station: a rack held for another one (the station was locked and
+    // someone else logged in) is given back by whoever took it, then taken for the one logged in now.
+    void Technician_Logged_In();
+
     // The rack id this station holds (a successful "GET" not yet given back); "" for none.
     const std::string& Held_Rack_Id() const { return held_rack_id_; }
 
@@ -173,10 +177,18 @@ private:
     void Show_Rack();
     Color Cell_Color(int Index, Color_Part part, const std::string& status, const std::string& priority,
                      int run_no) const;
-    void Release_Rack();
-    bool Take_Rack();
-    bool Load_Chosen_Rack(const std::string& rack_desc);
+    // Gives the held rack back as whoever took it; a refusal is told to the technician. False then.
+    bool Release_Rack();
+    // Takes the loaded rack for the technician logged in; false with why (the holder, since when and
+    // how it is freed) when it is held elsewhere. A lab database that does not answer raises.
+    bool Take_Rack(std::string& why);
+    bool Load_Chosen_Rack(const std::string& rack_desc, std::string& why);
     void Retake_Loaded_Rack();
+    // No rack on screen, and every way of choosing one still there.
+    void Show_No_Rack();
+
+    // The rack shown: its name, status and date as loaded, its navigation from its list place.
+    void Show_Loaded_Rack(const Rack_Search& search, int list_index);
 
     Globals& g_;
     const Clock& clock_;
@@ -188,6 +200,8 @@ private:
     Search_Port& search_;
     App_Exit_Port& app_;
     std::string held_rack_id_;
+    Rack_Holder held_by_;       // who took the held rack
+    std::string loaded_status_; // the rack's own status as its load answered it
 };
 
 } // namespace pcs

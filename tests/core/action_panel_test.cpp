@@ -331,6 +331,7 @@ TEST_F(Panel_With_Records, LostDatabaseLeavesThePanelOpen) {
     EXPECT_EQ(panel.Action, "");
     EXPECT_EQ(view.Hides, 0);
     ASSERT_FALSE(alerts.Alerts.empty());
+    // The cause the database gave is named, not only "check the connection".
     EXPECT_EQ(alerts.Alerts.back(),
-              "The lab database did not answer the test removal. Check the connection and try again.");
+              "The lab database did not answer the test removal: Could not find stored procedure.");
 }

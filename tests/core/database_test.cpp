@@ -154,4 +154,17 @@ TEST_F(DatabaseAccess, AResultSetTellsRowsNoRowsAndFailureApart) {
 
     EXPECT_TRUE(Open_Checked(db, "exec p", "the answer").Eof());
     EXPECT_THROW(Open_Checked(db, "select x", "the answer"), Statement_Failed_Error);
+
+    // A failure names the cause the backend gave; only a lost connection, or none given, sends the
+    // technician to the connection.
+    const Error_Record key{-2147217900, "The password key file /lab/lab.key is missing.", "42000", 50000};
+    const Error_Record lost{-2147467259, "[DBNETLIB]General network error", "08S01", 11};
+    EXPECT_EQ(Statement_Failed_Error("the password check", {key}).what(),
+              std::string("The lab database did not answer the password check: The password key file "
+                          "/lab/lab.key is missing."));
+    EXPECT_EQ(Statement_Failed_Error("the bath entry", {lost}).what(),
+              std::string("The lab database did not answer the bath entry: [DBNETLIB]General network error. "
+                          "Check the connection and try again."));
+    EXPECT_EQ(Statement_Failed_Error("the rack").what(),
+              std::string("The lab database did not answer the rack. Check the connection and try again."));
 }

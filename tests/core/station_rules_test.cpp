@@ -156,6 +156,13 @@ TEST(Histogram, AxisLadderBarsAndSwitches) {
     EXPECT_EQ(h.Bar_Height(0, 1000), 0);
     EXPECT_EQ(h.Bar_Height(1, 100), 90);
 
+    h.Set_Checked(0, true);
+    h.Show_histogram("24/22/14", {320000, 90000, 12000, 4000, 0, 0, 0}); // the scale in plain digits
+    EXPECT_EQ(h.Y_Top(), "500000");
+    EXPECT_EQ(h.Y_Half(), "250000");
+    h.Show_histogram("15/13/8", {222, 45, 3, 1, 0, 0, 0});
+    h.Set_Checked(0, false);
+
     h.Show_histogram("7/7/7", {0, 0, 0, 0, 0, 0, 0}); // all zero: the picture stays
     EXPECT_EQ(h.Code_Label(), "15/13/8");
     EXPECT_EQ(h.Bar_Height(1, 100), 90);
@@ -191,4 +198,17 @@ TEST(Station_Settings, MissingKeysKeepDefaultsAndAreNamedOnce) {
     Load_Station_Settings(c, true, s);
     EXPECT_EQ(s.SAMPLE_SHAKE_TIME, 2);
     EXPECT_EQ(s.SAMPLE_BATH_TIME, 7);
+
+    // Numbers that would stop the work (every run a check standard, a time below zero) are named, and
+    // the defaults stand.
+    ASSERT_TRUE(Load_Settings_Text(c, "SAMPLES_BETWEEN_CHECKS;0;x\nSAMPLE_SHAKE_TIME;-30;x\n"
+                                      "SAMPLE_BATH_TIME;-1;x\nMAX_RACKS_IN_BATH;2;x\n"));
+    Station_Settings fresh;
+    read = Load_Station_Settings(c, false, fresh);
+    EXPECT_EQ(fresh.SAMPLES_BETWEEN_CHECKS, 15);
+    EXPECT_EQ(fresh.SAMPLE_SHAKE_TIME, 60);
+    EXPECT_EQ(fresh.SAMPLE_BATH_TIME, 300);
+    EXPECT_EQ(read.Out_Of_Sense.size(), 3u);
+    EXPECT_NE(read.Message().find("SAMPLES_BETWEEN_CHECKS = 0 (at least 1, 15 is used)"), std::string::npos)
+        << read.Message();
 }

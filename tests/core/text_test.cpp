@@ -64,4 +64,8 @@ TEST(Text, NumbersAsText) {
     EXPECT_EQ(To_Text(222.0), "222");
     EXPECT_EQ(To_Text(0.5), "0.5");
     EXPECT_EQ(To_Text(-7LL), "-7");
+    // Counts and axis tops of 100,000 and more read as whole numbers, never as "5e+05".
+    EXPECT_EQ(To_Text(500000.0), "500000");
+    EXPECT_EQ(To_Text(221860.0 * 10), "2218600");
+    EXPECT_EQ(To_Text(12.5), "12.5");
 }

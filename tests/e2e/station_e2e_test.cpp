@@ -92,6 +92,15 @@ struct Fresh_Lab {
             if (j["station"] == "PARTICLE COUNT" && !j["dismissed"].get<bool>())
                 Logins.push_back({j["emp_num"].get<long long>(), j["name"], j["password"]});
     }
+    // How many racks a station holds.
+    int Racks_Held() const {
+        auto rows = Json_Lines(Tool(LABDB_BIN, {"query", "--db", QString::fromStdString(File.string()),
+                                                "select count(*) AS N from labrack.dbo.racks where CURR_USER "
+                                                "is not null"}));
+        if (rows.size() != 1) return -1;
+        const nlohmann::json& n = rows[0]["N"];
+        return n.is_string() ? std::stoi(n.get<std::string>()) : n.get<int>();
+    }
     std::string Holder(const std::string& rack) const {
         auto rows =
             Json_Lines(Tool(LABDB_BIN, {"query", "--db", QString::fromStdString(File.string()),
@@ -104,7 +113,8 @@ struct Fresh_Lab {
 };
 
 // A program folder: the example settings with the counter's device and bath times of seconds.
-fs::path Program_Folder(const fs::path& folder, const std::string& counter) {
+fs::path Program_Folder(const fs::path& folder, const std::string& counter,
+                        const std::string& instrument = "PC002") {
     fs::create_directories(folder);
     std::ifstream in(EXAMPLES_DIR "/settings.txt");
     std::ofstream out(folder / "settings.txt");
@@ -114,6 +124,7 @@ fs::path Program_Folder(const fs::path& folder, const std::string& counter) {
         auto rest =
             line.find(';') == std::string::npos ? std::string() : line.substr(line.find(';', key.size() + 1));
         if (key == "COMM_DEVICE") line = key + ";" + counter + rest;
+        if (key == "INSTRUMENT_ID") line = key + ";" + instrument + rest;
         if (key == "SAMPLE_SHAKE_TIME") line = key + ";1" + rest;
         if (key == "SAMPLE_BATH_TIME") line = key + ";3" + rest;
         out << line << "\n";
@@ -158,6 +169,11 @@ public:
         return "<" + control + " not shown: " + proc_.readAllStandardError().toStdString() + ">";
     }
     void Terminate() { proc_.terminate(); }
+    // kill -9: the station gets no chance to give anything back.
+    void Kill() {
+        proc_.kill();
+        proc_.waitForFinished(10000);
+    }
     Station_Run Finish(int ms) {
         Station_Run r;
         if (!proc_.waitForFinished(ms)) proc_.kill(), proc_.waitForFinished(5000);
@@ -309,33 +325,122 @@ TEST(Station_End_To_End, TheToolboxReloadsTheSettingsAndRunsACheckStandard) {
     EXPECT_EQ(lab.Holder(rack), "");
 }
 
-TEST(Station_End_To_End, TwoStationsNeverHoldOneRackAndTheSecondIsToldWhoHasIt) {
+// Two counters in one lab on one lab database: each station works a sample from a rack of its own to a
+// saved result; the second, finding the first rack held, is told by whom and goes on to the next.
+TEST(Station_End_To_End, TwoStationsEachWorkASampleFromARackOfTheirOwn) {
     Temp_Dir dir;
     Fresh_Lab lab(dir.Path());
-    ASSERT_GE(lab.Logins.size(), 2u);
+    ASSERT_GE(lab.Logins.size(), 3u);
+    const Login &first = lab.Logins[1], &second = lab.Logins[2];
+    const fs::path reports = dir / "reports.txt";
+    std::ofstream(reports) << Report(Check_Counts, "CHECK") << "\n"
+                           << Report(Sample_Counts, "SAMPLE") << "\n";
+    const QStringList counter{"--count-time", "0.3", "--reports", QString::fromStdString(reports.string())};
+    Counter_Sim sim_a(counter), sim_b(counter);
+    ASSERT_FALSE(sim_a.Path.empty() || sim_b.Path.empty()) << "counter-sim did not start";
+    // Two counters are two instruments: each station keeps its own bath.
+    const fs::path leave = dir / "leave";
+    Station a(Program_Folder(dir / "a", sim_a.Path, "PC002"), lab, first, "works_a_sample.touch", {},
+              {"LEAVE_FILE=" + QString::fromStdString(leave.string())});
+    const std::string rack_a = a.Wait_Shown("Form_Rack/lbl_rackDesc", 60000);
+    ASSERT_EQ(lab.Holder(rack_a), std::to_string(first.Emp_Num)) << rack_a;
+
+    Station b(Program_Folder(dir / "b", sim_b.Path, "PC003"), lab, second, "second_station.touch");
+    Station_Run run_b = b.Finish(120000);
+    std::ofstream(leave) << "go\n";
+    Station_Run run_a = a.Finish(120000);
+    ASSERT_EQ(run_b.Exit, 0) << run_b.Err << run_b.Out;
+    ASSERT_EQ(run_a.Exit, 0) << run_a.Err << run_a.Out;
+
+    const std::string told = run_b.Show("Form_Alert/lbl_message");
+    EXPECT_NE(told.find("Rack " + rack_a + " cannot be taken: it is in use by " + first.Name +
+                        " at PARTICLE COUNT since "),
+              std::string::npos)
+        << told;
+    const std::string rack_b = run_b.Show("Form_Rack/lbl_rackDesc");
+    EXPECT_NE(told.find("The next free rack, " + rack_b + ", is taken instead."), std::string::npos) << told;
+    EXPECT_NE(rack_b, rack_a);
+
+    // Each count saved once, on its own sample, by the technician who worked it; no rack left held.
+    for (const auto& [run, tech] : {std::pair{&run_a, &first}, std::pair{&run_b, &second}}) {
+        const std::string lab_number = run->Show("Form_Test/lbl_LabNumber_0");
+        const auto rows = Json_Lines(Tool(LABDB_BIN, {"results", QString::fromStdString(lab.File.string()),
+                                                      "--lab-number", QString::fromStdString(lab_number)}));
+        ASSERT_EQ(rows.size(), 1u) << "one saved result for " << lab_number;
+        EXPECT_EQ(rows[0]["EMP_NUM"], std::to_string(tech->Emp_Num));
+        EXPECT_EQ(std::stod(rows[0]["PC2"].get<std::string>()), double(Sample_Counts[0]));
+    }
+    EXPECT_NE(run_a.Show("Form_Test/lbl_LabNumber_0"), run_b.Show("Form_Test/lbl_LabNumber_0"));
+    EXPECT_EQ(lab.Racks_Held(), 0);
+}
+
+// A station killed with its rack held: the rack is not stranded. Another station is told who holds it,
+// since when and how it is freed, and goes on; the technician it names takes it back at the next login.
+TEST(Station_End_To_End, ARackAKilledStationLeftIsTakenBackByItsTechnician) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 3u);
     const Login &first = lab.Logins[1], &second = lab.Logins[2];
     const fs::path release = dir / "release";
-    // No counter on these benches: the stations never count.
-    Station holder(Program_Folder(dir / "a", (dir / "no-counter").string()), lab, first, "holds_rack.touch",
-                   {}, {"RELEASE_FILE=" + QString::fromStdString(release.string())});
-    const std::string rack = holder.Wait_Shown("Form_Rack/lbl_rackDesc", 30000);
-    ASSERT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << rack;
+    const QStringList until_release{"RELEASE_FILE=" + QString::fromStdString(release.string())};
+    std::string rack;
+    {
+        Station killed(Program_Folder(dir / "a", (dir / "no-counter").string()), lab, first,
+                       "holds_rack.touch", {}, until_release);
+        rack = killed.Wait_Shown("Form_Rack/lbl_rackDesc", 60000);
+        ASSERT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << rack;
+        killed.Kill();
+    }
+    ASSERT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << "kill -9 gives nothing back";
 
     Station other(Program_Folder(dir / "b", (dir / "no-counter").string()), lab, second, "rack_in_use.touch");
     Station_Run told = other.Finish(60000);
     ASSERT_EQ(told.Exit, 0) << told.Err << told.Out;
     const std::string alert = told.Show("Form_Alert/lbl_message");
-    EXPECT_NE(
-        alert.find("Rack " + rack + " cannot be taken: it is in use by " + first.Name + " at PARTICLE COUNT"),
-        std::string::npos)
+    EXPECT_NE(alert.find("in use by " + first.Name + " at PARTICLE COUNT since "), std::string::npos)
         << alert;
-    EXPECT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << "the second station took the rack";
+    EXPECT_NE(alert.find("comes back when employee " + std::to_string(first.Emp_Num) + " logs in"),
+              std::string::npos)
+        << alert;
+    EXPECT_NE(alert.find("labdb release-rack"), std::string::npos) << alert;
     EXPECT_NE(told.Show("Form_Rack/lbl_rackDesc"), rack);
+    EXPECT_EQ(lab.Holder(rack), std::to_string(first.Emp_Num)) << "the second station took the rack";
 
+    // The technician logs in again (at the restarted station): the rack comes back to the screen.
+    Station restarted(Program_Folder(dir / "a", (dir / "no-counter").string()), lab, first,
+                      "holds_rack.touch", {}, until_release);
+    EXPECT_EQ(restarted.Wait_Shown("Form_Rack/lbl_rackDesc", 60000), rack);
     std::ofstream(release) << "go\n";
-    Station_Run left = holder.Finish(60000);
+    Station_Run left = restarted.Finish(60000);
     EXPECT_EQ(left.Exit, 0) << left.Err;
-    EXPECT_EQ(lab.Holder(rack), "");
+    EXPECT_EQ(lab.Racks_Held(), 0);
+}
+
+// A technician locks the station; another logs in at it: the rack held for the first is given back by
+// the first and taken by the second. The login screen's Exit then leaves as the working forms' Exit.
+TEST(Station_End_To_End, ALoginAtALockedStationHandsTheRackOverAndItsExitGivesItBack) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 3u);
+    const Login &first = lab.Logins[1], &second = lab.Logins[2];
+    Counter_Sim sim({"--count-time", "0.3"});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+    const fs::path checked = dir / "checked";
+    QString lower_name = QString::fromStdString(second.Name).toLower();
+    Station station(Program_Folder(dir / "a", sim.Path), lab, first, "locked_handover.touch", {},
+                    {"SECOND_PASSWORD=" + QString::fromStdString(second.Password),
+                     "SECOND_NAME=" + lower_name,
+                     "CHECKED_FILE=" + QString::fromStdString(checked.string())});
+    const std::string rack = station.Wait_Shown("Form_Rack/lbl_rackDesc", 60000);
+    ASSERT_EQ(station.Wait_Shown("Form_Header/lbl_UserDesc", 60000), lower_name.toStdString());
+    EXPECT_EQ(station.Wait_Shown("Form_Rack/lbl_rackDesc", 10000), rack);
+    EXPECT_EQ(lab.Holder(rack), std::to_string(second.Emp_Num));
+    std::ofstream(checked) << "go\n";
+    Station_Run run = station.Finish(60000);
+    EXPECT_EQ(run.Exit, 0) << run.Err << run.Out;
+    EXPECT_EQ(lab.Racks_Held(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.Log().find("REMOTE-") != std::string::npos; }, 5000))
+        << sim.Log();
 }
 
 // Stopped from outside (a service manager, Ctrl-C in the run command), the station leaves as from its
@@ -356,6 +461,35 @@ TEST(Station_End_To_End, AStopSignalLeavesAsTheExitDoes) {
     EXPECT_EQ(lab.Holder(rack), "");
     EXPECT_TRUE(QTest::qWaitFor([&] { return sim.Log().find("REMOTE-") != std::string::npos; }, 5000))
         << sim.Log();
+}
+
+// A second stop signal ends the station at once, even while its orderly exit waits on a lab database
+// another program holds locked (the wait alone could last 100 s).
+TEST(Station_End_To_End, ASecondStopSignalEndsTheStationWhileItWaitsOnALockedLabDatabase) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    Station station(Program_Folder(dir / "a", (dir / "no-counter").string()), lab, lab.Logins[1],
+                    "holds_rack.touch", {},
+                    {"RELEASE_FILE=" + QString::fromStdString((dir / "never").string())});
+    const std::string rack = station.Wait_Shown("Form_Rack/lbl_rackDesc", 60000);
+    ASSERT_FALSE(rack.empty());
+    QProcess locker;
+    locker.start("sqlite3", {QString::fromStdString((dir / "lab.labrack.db").string())});
+    ASSERT_TRUE(locker.waitForStarted(10000));
+    locker.write("BEGIN EXCLUSIVE;\nSELECT count(*) FROM racks;\n");
+    QTest::qWait(1000);
+    station.Terminate(); // the orderly exit gives the rack back: it waits for the lock
+    QTest::qWait(1500);
+    QElapsedTimer since_second;
+    since_second.start();
+    station.Terminate();
+    Station_Run run = station.Finish(15000);
+    EXPECT_LT(since_second.elapsed(), 5000) << run.Err;
+    EXPECT_NE(run.Exit, 0) << "ended by the signal, not by its exit";
+    locker.write("ROLLBACK;\n.quit\n");
+    locker.closeWriteChannel();
+    locker.waitForFinished(10000);
 }
 
 // A script that cannot go on says which step and what it saw, with an exit code of its own; one that

@@ -512,8 +512,21 @@ TEST_F(Procedures, PasswordKeyLivesOnlyInItsOwnFile) {
     };
     for (const char* name : {"lab.db", "lab.hadel.db", "lab.labrack.db", "lab.sop.db"})
         EXPECT_EQ(file_bytes(Folder.Path() / name).find(key), std::string::npos) << name;
+    // Secrets at rest: the key for its owner and group to read, the database files for them alone.
     EXPECT_EQ(fs::status(key_file).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    for (const char* name : {"lab.db", "lab.hadel.db", "lab.labrack.db", "lab.sop.db"})
+        EXPECT_EQ(fs::status(Folder.Path() / name).permissions() & fs::perms::others_all, fs::perms::none)
+            << name;
+    // A key others can read is refused, as ssh refuses such a private key, with the way to mend it.
+    fs::permissions(key_file, fs::perms::others_read, fs::perm_options::add);
+    db::Exec_Outcome readable = Run(Password_Check(Login(101).Password));
+    EXPECT_FALSE(readable.Ok);
+    ASSERT_EQ(readable.Errors.size(), 1u);
+    EXPECT_NE(readable.Errors[0].Description.find("can be read by others (mode 644)"), std::string::npos)
+        << readable.Errors[0].Description;
+    EXPECT_NE(readable.Errors[0].Description.find("chmod 640 " + key_file.string()), std::string::npos);
+    fs::permissions(key_file, fs::perms::others_read, fs::perm_options::remove);
 
     fs::rename(key_file, Folder.Path() / "kept.key");
     db::Exec_Outcome out = Run(Password_Check(Login(101).Password));

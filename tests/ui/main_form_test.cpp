@@ -164,8 +164,16 @@ TEST(FormTest, RackNameRefreshDebugAndHistoryWindowFollowTheForm) {
     EXPECT_EQ(Text(form, "lbl_LabNumber_1").trimmed().toStdString(), rig.Lab_Number(1));
     EXPECT_EQ(Text(form, "lbl_State_1"), "START");
 
-    // The debug box reaches the counter link: with it ticked nothing is sent, so nothing fails.
-    form.findChild<QCheckBox*>("chk_debug")->setChecked(true);
+    // The debug box is not on a working station's screen; on a development station it reaches the
+    // counter link (with it ticked nothing is sent, so nothing fails) and the form says so.
+    auto* debug = form.findChild<QCheckBox*>("chk_debug");
+    EXPECT_FALSE(debug->isVisible());
+    form.Allow_Debug(true);
+    ASSERT_TRUE(debug->isVisible());
+    EXPECT_FALSE(form.findChild<QWidget*>("lbl_Debug")->isVisible());
+    debug->setChecked(true);
+    EXPECT_TRUE(form.findChild<QWidget*>("lbl_Debug")->isVisible());
+    EXPECT_TRUE(pcs::test::Grab_Screen(form, "main_form_debug"));
     Technician tech(form, true);
     Touch(form, "lbl_History_1");
     EXPECT_EQ(tech.Runs.size(), 1u);

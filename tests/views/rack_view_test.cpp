@@ -143,13 +143,21 @@ TEST_F(Views_Test, ALabNumberTypedOrScannedLoadsItsRackAndHandsTheSampleOver) {
             s.Key_Press(c);
         EXPECT_FALSE(s.Hidden);
         EXPECT_EQ(s.txt_wo, "");
+        // Each scan stands on its own: after a number on no rack the next one is searched whole, and a
+        // key taken back takes its refusal with it.
+        for (char c : std::string("00001234\r0010000x\b2\r"))
+            s.Key_Press(c);
+        EXPECT_TRUE(s.Hidden);
+        EXPECT_EQ(s.strRackDesc, "RACK-A");
     };
     Alerts.Alerts.clear();
     View->bttn_Nav_Click(2);
     ASSERT_EQ(Alerts.Alerts.size(), 1u);
     EXPECT_NE(Alerts.Alerts[0].find("\"AB100002\" is not a lab number"), std::string::npos);
-    EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
-    EXPECT_EQ(Holder("RACK-C"), "101");
+    EXPECT_EQ(Rack_->Rack_Desc, "RACK-A");
+    EXPECT_EQ(G.Selected_Sample, "00100002");
+    EXPECT_EQ(Holder("RACK-C"), "");
+    EXPECT_EQ(Holder("RACK-A"), "101");
 }
 
 TEST_F(Views_Test, PriorityFilterListsItsRacksOrSaysThereAreNone) {
@@ -251,19 +259,35 @@ TEST_F(Views_Test, BadRacksAndAFailingSearchLeaveTheLoadedRackInPlace) {
     View->Form_Load();
     ASSERT_EQ(Rack_->Rack_Desc, "RACK-C");
 
-    // Rack B is held by a second station: the holder is named, rack C stays loaded and held.
+    // Rack B is held by a second station: touched by name, the holder is named and rack C stays loaded
+    // and held; reached by NEXT, the station goes on to the next rack it can take.
     auto other = Technician(102);
     Rack second(*Db, G, Alerts, *other, Clock, G.Connect_String);
     second.Rack_Load("RACK-B", "PrtCount");
     ASSERT_TRUE(second.Rack_Status_Update("GET"));
-    View->bttn_Nav_Click(1);
+    Search->Technician = [](Rack_Search& s) {
+        s.ListIndex = 1;
+        s.lbl_getRack_Click();
+    };
+    View->bttn_Nav_Click(2);
     ASSERT_EQ(Alerts.Alerts.size(), 1u);
     EXPECT_NE(Alerts.Alerts[0].find("in use by"), std::string::npos) << Alerts.Alerts[0];
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
     EXPECT_EQ(View->Cells[0].Caption, "\r\n" + Lab_Numbers[5]);
     EXPECT_EQ(Holder("RACK-C"), "101");
     EXPECT_EQ(Holder("RACK-B"), "102");
+    Alerts.Alerts.clear();
+    View->bttn_Nav_Click(1);
+    ASSERT_EQ(Alerts.Alerts.size(), 1u);
+    EXPECT_NE(Alerts.Alerts[0].find("The next free rack, RACK-A, is taken instead."), std::string::npos)
+        << Alerts.Alerts[0];
+    EXPECT_EQ(Rack_->Rack_Desc, "RACK-A");
+    EXPECT_EQ(Holder("RACK-A"), "101");
+    EXPECT_EQ(Holder("RACK-C"), "");
+    EXPECT_EQ(View->bttn_Nav_Visible, (std::array<bool, 3>{true, false, true}));
     ASSERT_TRUE(second.Rack_Status_Update("PUT"));
+    View->Get_Racks(-1, "RACK-C");
+    ASSERT_EQ(Rack_->Rack_Desc, "RACK-C");
 
     // Rack B's positions cannot be read.
     ASSERT_TRUE(Db->Execute_SQL(
@@ -280,12 +304,80 @@ TEST_F(Views_Test, BadRacksAndAFailingSearchLeaveTheLoadedRackInPlace) {
     // The lab database cannot answer the search: its alert, an empty list, the rack kept.
     Backend.Refuse = "outstanding_racks";
     Alerts.Alerts.clear();
+    Search->Shown = 0;
     View->bttn_Nav_Click(1);
     EXPECT_EQ(Search->Shown, 1);
     ASSERT_FALSE(Alerts.Alerts.empty());
     EXPECT_NE(Alerts.Alerts[0].find("did not answer the list of racks"), std::string::npos);
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-C");
     EXPECT_EQ(Holder("RACK-C"), "101");
+}
+
+// Two stations in one lab, and a rack a station left held.
+TEST_F(Views_Test, WithEveryRackHeldElsewhereEveryWayOfChoosingStaysAndAFreedRackIsTaken) {
+    auto other = Technician(102);
+    Rack second(*Db, G, Alerts, *other, Clock, G.Connect_String);
+    for (const char* r : {"RACK-A", "RACK-B", "RACK-C"}) {
+        second.Rack_Load(r, "PrtCount");
+        ASSERT_TRUE(second.Rack_Status_Update("GET"));
+    }
+    View->Form_Load();
+    ASSERT_EQ(Alerts.Alerts.size(), 1u);
+    const std::string& told = Alerts.Alerts[0];
+    EXPECT_NE(told.find("Rack RACK-C cannot be taken: it is in use by"), std::string::npos) << told;
+    EXPECT_NE(told.find("comes back when employee 102 logs in"), std::string::npos) << told;
+    EXPECT_NE(told.find("labdb release-rack <lab database> --rack RACK-C"), std::string::npos) << told;
+    EXPECT_NE(told.find("Rack RACK-A cannot be taken"), std::string::npos) << told;
+    EXPECT_NE(told.find("No rack is free for this station now"), std::string::npos) << told;
+    EXPECT_EQ(Rack_->Rack_Desc, "");
+    EXPECT_EQ(View->bttn_Nav_Visible, (std::array<bool, 3>{true, true, true}));
+    EXPECT_TRUE(View->img_Priority_Visible);
+    EXPECT_EQ(Holder("RACK-C"), "102");
+
+    // Rack B comes free: NEXT finds it, after the held rack C in the list's order.
+    second.Rack_Load("RACK-B", "PrtCount");
+    ASSERT_TRUE(second.Rack_Status_Update("PUT"));
+    View->bttn_Nav_Click(1);
+    EXPECT_EQ(Rack_->Rack_Desc, "RACK-B");
+    EXPECT_EQ(Holder("RACK-B"), "101");
+    // The status under the rack is the rack's own, not the hand-out's message.
+    EXPECT_EQ(View->lbl_RackStatus, "2 OF 2 READY");
+}
+
+TEST_F(Views_Test, ARackLeftHeldComesBackToItsTechnicianAndPassesOnlyThroughHim) {
+    // A station that stopped left rack B held by technician 101: his login takes it back.
+    {
+        Rack dead(*Db, G, Alerts, *Emp, Clock, G.Connect_String);
+        dead.Rack_Load("RACK-B", "PrtCount");
+        ASSERT_TRUE(dead.Rack_Status_Update("GET"));
+    }
+    View->Form_Load();
+    EXPECT_EQ(Rack_->Rack_Desc, "RACK-B");
+    EXPECT_TRUE(Alerts.Alerts.empty());
+
+    // Locked, and technician 102 logs in at the station: given back by 101, taken by 102.
+    Emp->Emp_Num = 102;
+    View->Technician_Logged_In();
+    EXPECT_EQ(Rack_->Rack_Desc, "RACK-B");
+    EXPECT_EQ(Holder("RACK-B"), "102");
+
+    // Meanwhile the administration freed it and a third station took it: the refusal to give it back is
+    // told, and the station shows no rack it does not hold.
+    embedded::Lab_Admin(Lab_File).Release_Rack("RACK-B");
+    auto third = Technician(103);
+    Rack elsewhere(*Db, G, Alerts, *third, Clock, G.Connect_String);
+    elsewhere.Rack_Load("RACK-B", "PrtCount");
+    ASSERT_TRUE(elsewhere.Rack_Status_Update("GET"));
+    Emp->Emp_Num = 101;
+    View->Technician_Logged_In();
+    ASSERT_FALSE(Alerts.Alerts.empty());
+    EXPECT_NE(Alerts.Alerts[0].find("The rack RACK-B was not given back"), std::string::npos)
+        << Alerts.Alerts[0];
+    EXPECT_EQ(Rack_->Rack_Desc, "");
+    EXPECT_EQ(Holder("RACK-B"), "103");
+    View->img_Exit_Click();
+    EXPECT_EQ(Exit.Exits, 1);
+    EXPECT_EQ(Holder("RACK-B"), "103");
 }
 
 TEST_F(Views_Test, TouchingACellPutsTheSampleIntoTheStationsBath) {

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <regex>
@@ -35,17 +37,33 @@ std::string Station_Names(std::string text) {
     return std::regex_replace(text, attached, "$1.dbo.");
 }
 
-db::Error_Record Record_For(const Sqlite_Error& e) {
+// What a technician or the lab's IT can look at when the files cannot be written: the first file of the
+// set that cannot be, or the folder where no journal can be made. "" when each can.
+std::string Unwritable_Part(const File_Set* files) {
+    if (!files) return "";
+    for (const fs::path& p : {files->Lab, files->Labrack, files->Sop, files->Hadel})
+        if (::access(p.c_str(), W_OK) != 0)
+            return p.string() + " cannot be written (" + std::strerror(errno) + ")";
+    const fs::path folder = files->Lab.parent_path().empty() ? fs::path(".") : files->Lab.parent_path();
+    if (::access(folder.c_str(), W_OK) != 0)
+        return "its folder " + folder.string() + " cannot be written, so no journal can be made there (" +
+               std::strerror(errno) + ")";
+    return "";
+}
+
+db::Error_Record Record_For(const Sqlite_Error& e, const File_Set* files = nullptr) {
     std::string message = e.what();
     if (e.Code() == SQLITE_INTERRUPT)
         return db::Error_Record{db::Timeout_Error_Number,
                                 "Query timeout expired: the statement ran longer than the command timeout.",
                                 "HYT00", 0};
     if (e.Is_Busy())
-        return db::Error_Record{db::Timeout_Error_Number,
-                                "Lock request time out period exceeded: the embedded lab database is busy (" +
-                                    message + ").",
-                                "HYT00", 1222};
+        return db::Error_Record{
+            db::Timeout_Error_Number,
+            "Lock request time out period exceeded: the embedded lab database is locked by "
+            "another program, a station or labdb writing into it (" +
+                message + ").",
+            "HYT00", 1222};
     auto after = [&](const std::string& prefix) -> std::optional<std::string> {
         if (message.rfind(prefix, 0) == 0) return Station_Names(message.substr(prefix.size()));
         return std::nullopt;
@@ -62,19 +80,27 @@ db::Error_Record Record_For(const Sqlite_Error& e) {
     case SQLITE_CONSTRAINT:
         return Record("23000", 2627,
                       "Violation of a constraint of the lab database: " + Station_Names(message) + ".");
-    case SQLITE_READONLY:
-        return Record("25006", 3906, "The embedded lab database is read-only: " + message + ".");
+    case SQLITE_READONLY: {
+        std::string part = Unwritable_Part(files);
+        return Record("25006", 3906,
+                      "The embedded lab database is read-only: " + (part.empty() ? message : part) + ".");
+    }
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return Record("HY000", e.Extended_Code(),
                       "The embedded lab database file is damaged: " + message + ".");
     case SQLITE_FULL:
         return Record("HY000", e.Extended_Code(),
-                      "The disk of the embedded lab database is full: " + message + ".");
+                      "The disk of the embedded lab database" +
+                          (files ? " (" + files->Lab.parent_path().string() + ")" : std::string()) +
+                          " is full: " + message + ".");
     case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
+    case SQLITE_CANTOPEN: {
+        std::string part = Unwritable_Part(files);
         return Record("08S01", e.Extended_Code(),
-                      "The embedded lab database cannot be read or written: " + message + ".");
+                      "The embedded lab database cannot be read or written: " + message +
+                          (part.empty() ? std::string() : "; " + part) + ".");
+    }
     default:
         return Record("HY000", e.Extended_Code(),
                       "Embedded lab database error: " + Station_Names(message) + ".");
@@ -167,7 +193,7 @@ public:
         } catch (const Server_Error& e) {
             out.Errors.push_back(Record(e.Sql_State(), e.Native(), e.what()));
         } catch (const Sqlite_Error& e) {
-            out.Errors.push_back(Record_For(e));
+            out.Errors.push_back(Record_For(e, &db_.Db->Files()));
         } catch (const std::exception& e) {
             out.Errors.push_back(Record("HY000", 0, std::string("Embedded lab database error: ") + e.what()));
         }

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pcs::embedded {
@@ -73,6 +75,19 @@ std::vector<fs::path> Journals_Of(const fs::path& file) {
     return out;
 }
 
+// The lab database's files are for their owner and the lab's group alone: the database files read and
+// written by both, the key read by the group (the stations log technicians in with it). The group is
+// "pcstation" where the machine has one and the creator may hand files to it, else the creator's own.
+void Protect_File(const fs::path& p, mode_t mode) {
+    if (const struct group* g = ::getgrnam(Lab_Group)) {
+        // Not a member of it: the file keeps the creator's group.
+        if (::chown(p.c_str(), static_cast<uid_t>(-1), g->gr_gid) != 0) {
+        }
+    }
+    if (::chmod(p.c_str(), mode) != 0)
+        throw Admin_Error("cannot set the permissions of " + p.string() + ": " + std::strerror(errno));
+}
+
 // Moves a finished file into place; without replace, never over a file that appeared meanwhile.
 void Move_Into_Place(const fs::path& from, const fs::path& to, bool replace) {
     int rc = replace ? std::rename(from.c_str(), to.c_str())
@@ -120,6 +135,9 @@ void Lab_Admin::Create(const fs::path& lab_file, bool replace) {
     } catch (const Key_File_Error& e) {
         throw Admin_Error(e.what());
     }
+    Protect_File(built.Key, 0640);
+    for (const fs::path& p : built.Database_Files())
+        Protect_File(p, 0660);
 
     if (replace)
         for (const fs::path& p : targets) {

@@ -5,9 +5,11 @@
 #include <sodium.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -60,6 +62,19 @@ std::string Read_Key_File(const std::filesystem::path& key_file) {
                                  "older lab database keeps its key inside: labdb migrate moves it out)");
         throw Key_File_Error("The password key file " + key_file.string() +
                              " cannot be read: " + std::strerror(e));
+    }
+    // As ssh refuses a private key others can read: with this key the keyed hashes of eight-digit
+    // passwords fall to a search of minutes.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && (st.st_mode & S_IRWXO) != 0) {
+        ::close(fd);
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%03o", static_cast<unsigned>(st.st_mode & 0777));
+        throw Key_File_Error("The password key file " + key_file.string() + " can be read by others (mode " +
+                             mode +
+                             "), which gives their passwords away: logins are refused until it is "
+                             "readable by its owner and group alone (chmod 640 " +
+                             key_file.string() + ")");
     }
     char buf[256];
     ssize_t n = ::read(fd, buf, sizeof buf);

@@ -11,9 +11,12 @@ namespace {
 
 // One row per occupied position of the rack, in position order; STATUS is the test group's latest run
 // on that sample ("" when the sample has no test of the group, so the station leaves it inactive).
+// The rack's status is "IN USE" while a station holds it, else how many of its tests wait ("3 OF 20
+// READY"), which stays true once the loading station has taken it.
 const char* const Rack_Tests_Sql =
     "SELECT r.RACK_ID, r.RACK_DESC, "
-    "CASE WHEN r.CURR_USER IS NULL THEN 'AVAILABLE' ELSE 'IN USE' END AS CURRENT_RACK_STATUS, "
+    "CASE WHEN r.CURR_USER IS NOT NULL THEN 'IN USE' ELSE (sum(ifnull(t.STATUS, '') = 'READY') OVER ()) || "
+    "' OF ' || (count(t.TRACK_ID) OVER ()) || ' READY' END AS CURRENT_RACK_STATUS, "
     "r.CURR_USER, r.CURR_STATION, p.POSITION, s.LAB_ID, s.LAB_CODE, s.LAB_NUMBER AS WORK_ORDER_NO, "
     "s.COMPONENT_CODE, ifnull(t.STATUS, '') AS STATUS, s.PRIORITY, ifnull(t.RUN_NO, 0) AS RUN_NO, "
     "s.RECEIVED_DATETIME, s.DESIRED_WEIGHT, s.DOPICTURE, s.SAMPLE_TYPE, t.TEST_GROUP, t.WEIGHT "

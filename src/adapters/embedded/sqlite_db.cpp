@@ -141,6 +141,14 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
     if (rc != SQLITE_OK) refuse("Cannot open the embedded lab database " + files.Lab.string());
     sqlite3_extended_result_codes(db_, 1);
     Set_Busy_Timeout(busy_timeout_ms);
+    if (!create) {
+        // The main file is read before the others are attached, so damage to it is named as itself and
+        // not as the first file attached after it.
+        char* err = nullptr;
+        rc = sqlite3_exec(db_, "SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, &err);
+        sqlite3_free(err);
+        if (rc != SQLITE_OK) refuse("Cannot read the embedded lab database " + files.Lab.string());
+    }
     for (const auto& [schema, path] : files.Attached()) {
         sqlite3_stmt* raw = nullptr;
         std::string sql = "ATTACH DATABASE ?1 AS " + schema;

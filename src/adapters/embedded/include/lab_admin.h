@@ -70,6 +70,10 @@ struct Seed_Options {
 // Rows for listing: column names and fields (NULL kept apart).
 using Admin_Rows = db::Memory_Table;
 
+// The group a lab's IT and its stations share the lab database's files through, where the machine
+// has it: the files are made readable (the database files writable) by it and by their owner alone.
+inline constexpr const char* Lab_Group = "pcstation";
+
 class Lab_Admin {
 public:
     // Creates an empty lab database: the four database files and the key file, built aside and moved in
