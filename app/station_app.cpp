@@ -24,16 +24,21 @@
 #include "ui/main_form.h"
 #include "ui/rack_main_form.h"
 #include "ui/screen_ports.h"
+#include "ui/screen_wait.h"
 #include "ui/working_form_set.h"
 #include "views/rack_view.h"
 #include "views/station_main_form.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
+#include <thread>
+#include <utility>
 
 namespace pcs::app {
 
@@ -63,6 +68,25 @@ std::string Station_Connect_String(const Station_Options& o) {
     return Trim(o.Connect_String).empty() ? std::string(db::Station_Connect_Default) : o.Connect_String;
 }
 
+// Runs a job once the window has painted for the first time: what the first screen does not need waits
+// until the technician sees it.
+class After_First_Paint final : public QObject {
+public:
+    After_First_Paint(QWidget* window, std::function<void()> job) : job_(std::move(job)) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint && job_) {
+            o->removeEventFilter(this);
+            QTimer::singleShot(0, this, std::exchange(job_, nullptr));
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    std::function<void()> job_;
+};
+
 } // namespace
 
 // Built in the station's start-up order: the shared values and records first (creating the rack
@@ -77,6 +101,11 @@ struct Station_App::Parts final : Working_Forms {
         header.Bar().Login = &login.Screen();
         status.Attach_Status_Label(header.lbl_Status());
         alerts.Set_Fallback_Owner(&login);
+        waits.Owner = [this]() -> QWidget* {
+            QWidget* w = QApplication::activeWindow();
+            return w ? w : static_cast<QWidget*>(&login);
+        };
+        database.Set_Wait_Port(&waits);
         set.Header = &header;
         // The header's document button: the test group's procedure document in the site's browser.
         QObject::connect(&header, &ui::Form_Header::Document_Requested, &header,
@@ -145,6 +174,7 @@ struct Station_App::Parts final : Working_Forms {
     System_Clock clock;
     ui::Screen_Alerts alerts{g, clock};
     ui::Screen_Status status;
+    ui::Screen_Wait waits;
     // Every statement goes to the trace file when the options name one.
     std::unique_ptr<db::Db_Backend> backend{
         db::With_Statement_Trace(std::make_unique<Any_Backend>(), options.Sql_Trace.string())};
@@ -164,11 +194,13 @@ struct Station_App::Parts final : Working_Forms {
     std::unique_ptr<ui::Form_Test> main_form;
     std::unique_ptr<Station_Main_Form> main_port;
     std::unique_ptr<ui::Form_Rack> rack_view;
+    std::thread warm_up;
 };
 
 Station_App::Station_App(const Station_Options& options) : parts_(std::make_unique<Parts>(options)) {}
 
 Station_App::~Station_App() {
+    if (parts_->warm_up.joinable()) parts_->warm_up.join();
     // The owned windows go before their owner, the rack view before the shared records.
     if (parts_->rack_view) parts_->rack_view->Unload();
     parts_->main_form.reset();
@@ -185,6 +217,7 @@ void Station_App::Orderly_Exit() {
 bool Station_App::Refuse_Damaged_Lab_Database() {
     std::optional<std::string> damage;
     try {
+        db::Wait_Text waiting(parts_->database, "Checking the lab database…");
         damage = parts_->database.Check_Damage();
     } catch (const std::exception&) {
         return false;
@@ -201,9 +234,14 @@ bool Station_App::Refuse_Damaged_Lab_Database() {
 
 int Station_App::Run() {
     parts_->login.show();
-    // The whole-file check reads every page: it runs once the login screen is up, not before it.
-    QTimer::singleShot(0, &parts_->login, [this] {
-        if (Refuse_Damaged_Lab_Database()) QApplication::exit(Exit_Damaged_Lab_Database);
+    // The whole-file check reads every page: it runs once the login screen is up, not before it. The
+    // lists the first login asks for are readied after it, while the technician types.
+    After_First_Paint after(&parts_->login, [this] {
+        if (Refuse_Damaged_Lab_Database()) {
+            QApplication::exit(Exit_Damaged_Lab_Database);
+            return;
+        }
+        parts_->warm_up = parts_->database.Warm_Up();
     });
     return QApplication::exec();
 }

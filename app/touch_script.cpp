@@ -2,6 +2,8 @@
 
 #include "station_options.h"
 
+#include "ui/screen_wait.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileInfo>
@@ -200,6 +202,11 @@ bool Touch_Script::Try(const Touch_Step& s) {
         return true;
     };
     const QString target = s.Args.value(0);
+    // A finger waits while the station says it waits on the lab database: touches then are dropped.
+    if ((s.Verb == "touch" || s.Verb == "type") && ui::Screen_Wait::Waiting()) {
+        why_ = "the station is waiting on the lab database";
+        return false;
+    }
     if (s.Verb == "timeout") {
         timeout_ = std::chrono::milliseconds(static_cast<long long>(target.toDouble() * 1000));
         return step_done();

@@ -79,6 +79,9 @@ public:
         (void)connect_string;
         return std::nullopt;
     }
+    // Readies what the first statements will want, on any thread, alongside other calls; a backend
+    // with nothing to ready does nothing. Never throws: a failure here is met by the statements.
+    virtual void Warm_Up(const std::string& connect_string) noexcept { (void)connect_string; }
 };
 
 } // namespace pcs::db

@@ -23,14 +23,40 @@ const std::string& Database::Connect_String() {
 }
 
 std::optional<std::string> Database::Check_Damage() {
-    return backend_.Check_Damage(Connect_String());
+    const std::string cs = Connect_String();
+    std::optional<std::string> damage;
+    auto check = [&] { damage = backend_.Check_Damage(cs); };
+    if (wait_port_)
+        wait_port_->Wait_For(wait_text_, check);
+    else
+        check();
+    return damage;
 }
 
-std::shared_ptr<Db_Connection> Database::Connect() {
+std::thread Database::Warm_Up() {
+    return std::thread([&backend = backend_, cs = Connect_String()] { backend.Warm_Up(cs); });
+}
+
+std::shared_ptr<Db_Connection> Database::Connect(const std::string& connect_string) {
     Connect_Options options;
     options.Command_Timeout_S = 20;
     options.Connection_Timeout_S = 300;
-    return std::shared_ptr<Db_Connection>(backend_.Connect(Connect_String(), options));
+    return std::shared_ptr<Db_Connection>(backend_.Connect(connect_string, options));
+}
+
+Exec_Outcome Database::Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection) {
+    // The connection string is read here: the fallback may have to be stored in the globals first.
+    const std::string cs = Connect_String();
+    Exec_Outcome outcome;
+    auto run = [&] {
+        connection = Connect(cs);
+        outcome = connection->Execute(sql);
+    };
+    if (wait_port_)
+        wait_port_->Wait_For(wait_text_, run);
+    else
+        run();
+    return outcome;
 }
 
 int16_t Database::Count_Timeouts(const std::vector<Error_Record>& records) const {
@@ -44,8 +70,8 @@ Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
     if (open_retry_ == 0) open_retry_ = 1;
     Counter_Reset reset{open_retry_};
 
-    auto connection = Connect();
-    Exec_Outcome outcome = connection->Execute(sql);
+    std::shared_ptr<Db_Connection> connection;
+    Exec_Outcome outcome = Connect_And_Run(sql, connection);
     if (outcome.Ok) {
         Show_DB_Errors(outcome.Errors, show_errors);
         if (!outcome.Rows) return Record_Set::Ran_Without_Rows();
@@ -64,8 +90,8 @@ bool Database::Execute_SQL(const std::string& sql, bool show_errors) {
     if (execute_retry_ == 0) execute_retry_ = 1;
     Counter_Reset reset{execute_retry_};
 
-    auto connection = Connect();
-    Exec_Outcome outcome = connection->Execute(sql);
+    std::shared_ptr<Db_Connection> connection;
+    Exec_Outcome outcome = Connect_And_Run(sql, connection);
     // The rows, if any, are not wanted; release them before the connection.
     outcome.Rows.reset();
     if (outcome.Ok && Show_DB_Errors(outcome.Errors, show_errors) == 0) return true;

@@ -6,10 +6,12 @@
 #include "common/ports.h"
 #include "db/backend.h"
 #include "db/record_set.h"
+#include "db/waiting.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace pcs::db {
@@ -34,8 +36,17 @@ public:
     // Throws Connect_Error when the data source cannot be reached.
     std::optional<std::string> Check_Damage();
 
+    // Readies the backend for the first statements (see Db_Backend::Warm_Up) on a thread of its own;
+    // the returned thread must be joined.
+    [[nodiscard]] std::thread Warm_Up();
+
     // Shows the records with a nonzero number in one alert (when asked) and returns how many there were.
     int16_t Show_DB_Errors(const std::vector<Error_Record>& records, bool show_errors);
+
+    // Where the waits on the database run (connecting and running a statement); none: right here.
+    void Set_Wait_Port(Wait_Port* port) { wait_port_ = port; }
+    // What the technician is told the station waits for, while a Wait_Text lives.
+    const std::string& Wait_Text() const { return wait_text_; }
 
     // The connection string stored when a call finds Connect_String empty.
     void Set_Fallback_Connect_String(std::string s) { fallback_ = std::move(s); }
@@ -49,7 +60,10 @@ public:
 private:
     // The globals' connection string, the fallback stored there first when it is empty.
     const std::string& Connect_String();
-    std::shared_ptr<Db_Connection> Connect();
+    std::shared_ptr<Db_Connection> Connect(const std::string& connect_string);
+    // Connects and runs sql through the wait port.
+    Exec_Outcome Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection);
+    friend class Wait_Text;
     int16_t Count_Timeouts(const std::vector<Error_Record>& records) const;
 
     Globals& globals_;
@@ -58,6 +72,24 @@ private:
     std::string fallback_;
     int16_t open_retry_ = 0;
     int16_t execute_retry_ = 0;
+    Wait_Port* wait_port_ = nullptr;
+    std::string wait_text_ = Default_Wait_Text;
+};
+
+// Names what the statements run while it lives wait for ("Loading rack PC-R012…"); the name before it
+// comes back when it goes.
+class Wait_Text {
+public:
+    Wait_Text(Database& db, std::string text) : db_(db), kept_(std::move(db.wait_text_)) {
+        db_.wait_text_ = std::move(text);
+    }
+    ~Wait_Text() { db_.wait_text_ = std::move(kept_); }
+    Wait_Text(const Wait_Text&) = delete;
+    Wait_Text& operator=(const Wait_Text&) = delete;
+
+private:
+    Database& db_;
+    std::string kept_;
 };
 
 // The alert text for a list of error records: an "Error[n]" block per record with a nonzero number.

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -92,7 +93,8 @@ public:
 
 private:
     std::FILE* file_;
-    long last_id_ = 0;
+    // Statements run on the screens' worker threads too.
+    std::atomic<long> last_id_{0};
 };
 
 namespace {

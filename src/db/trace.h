@@ -44,6 +44,7 @@ public:
     std::optional<std::string> Check_Damage(const std::string& connect_string) override {
         return inner_.Check_Damage(connect_string);
     }
+    void Warm_Up(const std::string& connect_string) noexcept override { inner_.Warm_Up(connect_string); }
 
 private:
     std::unique_ptr<Db_Backend> owned_;

@@ -71,6 +71,7 @@ void Rack::Rack_Load(const std::string& sId, const std::string& sTestGroup) {
                       SQL_Escape(sId) + "', " + "@test_group = '" + SQL_Escape(Trim(sTestGroup)) + "'";
     if (Station_Key() == "SCALE") sql += ", @weight_required = 1, @showWeighed = 0 ";
 
+    db::Wait_Text waiting(db_, "Loading rack " + Trim(sId) + "…");
     db::Record_Set rs = db_.Open_Recordset(sql, true);
     Time_Point rack_date = clock_.Now();
     Rack_Status.clear();

@@ -32,6 +32,7 @@ bool Employee::Login(const std::optional<std::string>& vPassword) {
     std::string sql = "exec lab.dbo.validate_password @source = 'Qor', "
                       "@UserPassword = '" +
                       SQL_Escape(RTrim(typed)) + "', " + "@labcode = '" + SQL_Escape(Lab_Code) + "'";
+    db::Wait_Text waiting(db_, "Checking the password…");
     db::Record_Set rs = db::Open_Checked(db_, sql, "the password check");
     if (rs.Eof()) {
         Employee_Reset();

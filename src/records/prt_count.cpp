@@ -37,6 +37,7 @@ void PrtCount::Save_Results(const std::string& Lab_Number, int16_t Emp_Num, cons
         return;
     }
     saveOk = false;
+    db::Wait_Text waiting(db_, "Saving the result of " + Trim(Lab_Number) + "…");
     db::Record_Set rs = db::Open_Checked(db_, sql, "the particle count result");
     if (rs.Eof()) return;
 

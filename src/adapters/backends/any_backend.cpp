@@ -24,6 +24,10 @@ std::unique_ptr<db::Db_Connection> Any_Backend::Connect(const std::string& conne
 #endif
 }
 
+void Any_Backend::Warm_Up(const std::string& connect_string) noexcept {
+    if (embedded::Is_Embedded_Connect_String(connect_string)) embedded_->Warm_Up(connect_string);
+}
+
 std::optional<std::string> Any_Backend::Check_Damage(const std::string& connect_string) {
     if (embedded::Is_Embedded_Connect_String(connect_string)) return embedded_->Check_Damage(connect_string);
     return std::nullopt;

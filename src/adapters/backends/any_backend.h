@@ -21,6 +21,7 @@ public:
                                                const db::Connect_Options& options) override;
     // The embedded lab database is checked; the lab's SQL server checks its own files.
     std::optional<std::string> Check_Damage(const std::string& connect_string) override;
+    void Warm_Up(const std::string& connect_string) noexcept override;
 
 private:
     std::unique_ptr<db::Db_Backend> embedded_;

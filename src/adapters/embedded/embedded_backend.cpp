@@ -1,6 +1,7 @@
 #include "embedded_backend.h"
 
 #include "procedures.h"
+#include "rack_summary.h"
 #include "sql_dialect.h"
 #include "sqlite_db.h"
 
@@ -275,6 +276,15 @@ std::unique_ptr<db::Db_Connection> Embedded_Backend::Connect(const std::string& 
         return Open(connect_string, options);
     } catch (const db::Connect_Error& e) {
         throw db::Without_Secrets(e, connect_string);
+    }
+}
+
+void Embedded_Backend::Warm_Up(const std::string& connect_string) noexcept {
+    try {
+        Sqlite_Db db(Embedded_Path(connect_string), lock_wait_ms_.value_or(20000));
+        Warm_Rack_Summary(db);
+    } catch (...) {
+        // The statements meet whatever went wrong here.
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace pcs::embedded {
 
@@ -111,12 +112,17 @@ Proc_Result Run_Procedure(Sqlite_Db& db, const Procedure& proc, const Procedure_
         if (!arg.Is_Default) values[name] = arg.Value;
     }
     Proc_Args args(proc.Name, std::move(values));
-    Transaction tx(db, proc.Writes);
+    // A procedure writes its own database's file: only that one is locked (and synced) at commit.
+    std::optional<Transaction> tx;
+    if (proc.Writes)
+        tx.emplace(db, proc.Database == "lab" ? std::string("main") : proc.Database);
+    else
+        tx.emplace(db, false);
     Proc_Result result = proc.Body(db, args);
     // A call with @test set is a trial: it answers as it would, and changes nothing.
     auto test = args.Get("test");
     bool trial = test && (Trim(*test) == "1" || Equals_No_Case(Trim(*test), "Y"));
-    if (!trial) tx.Commit();
+    if (!trial) tx->Commit();
     return result;
 }
 

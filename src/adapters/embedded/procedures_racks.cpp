@@ -1,5 +1,6 @@
 // Racks: which racks wait for a test group, handing a rack out and taking it back, loading its positions.
 #include "procedure_kit.h"
+#include "rack_summary.h"
 
 #include "common/text.h"
 
@@ -112,32 +113,12 @@ Procedure Outstanding_Racks() {
         if (priority && Trim(*priority).empty()) priority.reset();
         long long weight_required = a.Int("weight_required").value_or(0);
         std::optional<long long> is_weighed = a.Int("isweighed");
-
-        std::string eff = Effective_Priority;
-        std::string sql =
-            "SELECT r.RACK_DESC, r.RACK_ID, count(*) AS OUTSTANDING, min(s.RECEIVED_DATETIME) AS "
-            "OLDEST_RECEIVED, "
-            "CASE max(" +
-            Rank_Of(eff) +
-            ") WHEN 4 THEN 'CRITICAL' WHEN 3 THEN 'URGENT' WHEN 2 THEN 'RUSH' "
-            "WHEN 1 THEN 'RETEST' ELSE 'NORMAL' END AS PRIORITY, r.CURR_USER, r.CURR_STATION "
-            "FROM labrack.racks r "
-            "JOIN labrack.rack_positions p ON p.RACK_ID = r.RACK_ID "
-            "JOIN main.samples s ON s.LAB_ID = p.LAB_ID "
-            "JOIN main.lab_tracking t ON t.LAB_ID = s.LAB_ID AND t.STATUS = 'READY' "
-            "JOIN main.test_groups g ON g.TEST_GROUP = t.TEST_GROUP "
-            "WHERE r.LAB_CODE = ?1 AND (?2 IS NULL OR t.TEST_GROUP = ?2) "
-            "AND (?4 = 0 OR g.IS_WEIGHED = 1) "
-            "AND (?5 IS NULL OR ?4 = 0 OR isnumeric(t.WEIGHT) = ?5) "
-            "GROUP BY r.RACK_ID "
-            "HAVING ?3 IS NULL OR sum(" +
-            eff +
-            " = upper(?3)) > 0 "
-            "ORDER BY max(" +
-            Rank_Of(eff) + ") DESC, OLDEST_RECEIVED, r.RACK_DESC";
+        // Without the weighing filters the racks' summary answers (the same rows in the same order).
+        if (!weight_required)
+            if (auto t = Summary_Outstanding_Racks(db, lab, group, priority))
+                return Proc_Result::Of(std::move(*t));
         return Proc_Result::Of(
-            db.Query(sql, {lab, Param_Of(group), Param_Of(priority), weight_required ? 1LL : 0LL,
-                           is_weighed ? Param(*is_weighed ? 1LL : 0LL) : Param()}));
+            Outstanding_Racks_Statement(db, lab, group, priority, weight_required != 0, is_weighed));
     };
     return p;
 }
@@ -157,19 +138,9 @@ Procedure Get_Rack_Priority() {
         std::optional<std::string> group = a.Get("test_group");
         if (group && Trim(*group).empty()) group.reset();
         long long weight_required = a.Int("weight_required").value_or(0);
-        std::string eff = Effective_Priority;
-        std::string sql =
-            "SELECT PRIORITY, count(*) AS TESTS FROM (SELECT " + eff +
-            " AS PRIORITY "
-            "FROM labrack.rack_positions p "
-            "JOIN labrack.racks r ON r.RACK_ID = p.RACK_ID "
-            "JOIN main.samples s ON s.LAB_ID = p.LAB_ID "
-            "JOIN main.lab_tracking t ON t.LAB_ID = s.LAB_ID AND t.STATUS = 'READY' "
-            "JOIN main.test_groups g ON g.TEST_GROUP = t.TEST_GROUP "
-            "WHERE r.LAB_CODE = ?1 AND (?2 IS NULL OR t.TEST_GROUP = ?2) AND (?3 = 0 OR g.IS_WEIGHED = 1)) "
-            "WHERE PRIORITY <> 'NORMAL' GROUP BY PRIORITY ORDER BY " +
-            Rank_Of("PRIORITY") + " DESC";
-        return Proc_Result::Of(db.Query(sql, {lab, Param_Of(group), weight_required ? 1LL : 0LL}));
+        if (!weight_required)
+            if (auto t = Summary_Rack_Priorities(db, lab, group)) return Proc_Result::Of(std::move(*t));
+        return Proc_Result::Of(Rack_Priorities_Statement(db, lab, group, weight_required != 0));
     };
     return p;
 }
@@ -213,6 +184,52 @@ Procedure Get_Rack_Sample() {
 std::vector<Procedure> Rack_Procedures() {
     return {Outstanding_Rack_Tests(), Rack_Acquisition(), Outstanding_Racks(), Get_Rack_Priority(),
             Get_Rack_Sample()};
+}
+
+Table Outstanding_Racks_Statement(Sqlite_Db& db, const std::string& lab,
+                                  const std::optional<std::string>& group,
+                                  const std::optional<std::string>& priority, bool weight_required,
+                                  std::optional<long long> is_weighed) {
+    std::string eff = Effective_Priority;
+    std::string sql = "SELECT r.RACK_DESC, r.RACK_ID, count(*) AS OUTSTANDING, min(s.RECEIVED_DATETIME) AS "
+                      "OLDEST_RECEIVED, "
+                      "CASE max(" +
+                      Rank_Of(eff) +
+                      ") WHEN 4 THEN 'CRITICAL' WHEN 3 THEN 'URGENT' WHEN 2 THEN 'RUSH' "
+                      "WHEN 1 THEN 'RETEST' ELSE 'NORMAL' END AS PRIORITY, r.CURR_USER, r.CURR_STATION "
+                      "FROM labrack.racks r "
+                      "JOIN labrack.rack_positions p ON p.RACK_ID = r.RACK_ID "
+                      "JOIN main.samples s ON s.LAB_ID = p.LAB_ID "
+                      "JOIN main.lab_tracking t ON t.LAB_ID = s.LAB_ID AND t.STATUS = 'READY' "
+                      "JOIN main.test_groups g ON g.TEST_GROUP = t.TEST_GROUP "
+                      "WHERE r.LAB_CODE = ?1 AND (?2 IS NULL OR t.TEST_GROUP = ?2) "
+                      "AND (?4 = 0 OR g.IS_WEIGHED = 1) "
+                      "AND (?5 IS NULL OR ?4 = 0 OR isnumeric(t.WEIGHT) = ?5) "
+                      "GROUP BY r.RACK_ID "
+                      "HAVING ?3 IS NULL OR sum(" +
+                      eff +
+                      " = upper(?3)) > 0 "
+                      "ORDER BY max(" +
+                      Rank_Of(eff) + ") DESC, OLDEST_RECEIVED, r.RACK_DESC";
+    return db.Query(sql, {lab, Param_Of(group), Param_Of(priority), weight_required ? 1LL : 0LL,
+                          is_weighed ? Param(*is_weighed ? 1LL : 0LL) : Param()});
+}
+
+Table Rack_Priorities_Statement(Sqlite_Db& db, const std::string& lab,
+                                const std::optional<std::string>& group, bool weight_required) {
+    std::string eff = Effective_Priority;
+    std::string sql =
+        "SELECT PRIORITY, count(*) AS TESTS FROM (SELECT " + eff +
+        " AS PRIORITY "
+        "FROM labrack.rack_positions p "
+        "JOIN labrack.racks r ON r.RACK_ID = p.RACK_ID "
+        "JOIN main.samples s ON s.LAB_ID = p.LAB_ID "
+        "JOIN main.lab_tracking t ON t.LAB_ID = s.LAB_ID AND t.STATUS = 'READY' "
+        "JOIN main.test_groups g ON g.TEST_GROUP = t.TEST_GROUP "
+        "WHERE r.LAB_CODE = ?1 AND (?2 IS NULL OR t.TEST_GROUP = ?2) AND (?3 = 0 OR g.IS_WEIGHED = 1)) "
+        "WHERE PRIORITY <> 'NORMAL' GROUP BY PRIORITY ORDER BY " +
+        Rank_Of("PRIORITY") + " DESC";
+    return db.Query(sql, {lab, Param_Of(group), weight_required ? 1LL : 0LL});
 }
 
 const char* Rack_Tests_Sql_Text() {

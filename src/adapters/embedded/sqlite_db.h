@@ -101,6 +101,8 @@ public:
     void Exec_Script(const std::string& sql);
     long long Last_Insert_Id() const;
     bool In_Transaction() const;
+    // The file set keeps the change logs that the racks' summary follows (rack_summary.h).
+    bool Has_Change_Logs();
 
     // Runs a statement prepared on the spot (not cached): plain statement texts vary with their values.
     // Returns whether it gave a result set (columns), and fills rows.
@@ -113,8 +115,13 @@ private:
 
     File_Set files_;
     sqlite3* db_ = nullptr;
+    // Gives a lab database made before the change logs its logs, triggers and indexes; false when it
+    // cannot (read-only, damaged, locked): the lists are then answered by their statements alone.
+    bool Add_Change_Logs() noexcept;
+
     std::map<std::string, Statement_Handle> cache_;
     Deadline deadline_;
+    std::optional<bool> change_logs_;
 };
 
 // A transaction that rolls back unless committed. Immediate transactions take the write lock at once,
@@ -122,6 +129,11 @@ private:
 class Transaction {
 public:
     Transaction(Sqlite_Db& db, bool immediate);
+    // Takes the write lock of one schema's file at once ("main", "labrack", "sop" or "hadel"), the
+    // file the work writes, and leaves the other files to be locked if they are written after all. A
+    // commit that wrote one file then syncs that file alone; one that wrote several still commits them
+    // together (through SQLite's super-journal), as an immediate transaction over all of them would.
+    Transaction(Sqlite_Db& db, const std::string& write_schema);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

@@ -319,6 +319,7 @@ Odbc_Backend::~Odbc_Backend() = default;
 
 std::unique_ptr<db::Db_Connection> Odbc_Backend::Connect(const std::string& connect_string,
                                                          const db::Connect_Options& options) {
+    std::unique_lock<std::mutex> env_guard(env_lock_);
     if (!env_) {
         SQLHANDLE h = SQL_NULL_HANDLE;
         if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
@@ -329,12 +330,14 @@ std::unique_ptr<db::Db_Connection> Odbc_Backend::Connect(const std::string& conn
             throw db::Connect_Error("The ODBC driver manager refuses ODBC 3", Diagnostics(SQL_HANDLE_ENV, h));
         env_ = std::move(env);
     }
+    std::shared_ptr<Environment> environment = env_;
+    env_guard.unlock();
 
     SQLHANDLE dbc = SQL_NULL_HANDLE;
-    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env_->env.Get(), &dbc)))
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment->env.Get(), &dbc)))
         throw db::Connect_Error("Cannot make an ODBC connection",
-                                Diagnostics(SQL_HANDLE_ENV, env_->env.Get()));
-    auto connection = std::make_shared<Connection_Handle>(env_, dbc);
+                                Diagnostics(SQL_HANDLE_ENV, environment->env.Get()));
+    auto connection = std::make_shared<Connection_Handle>(environment, dbc);
 
     if (options.Connection_Timeout_S >= 0)
         SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,8 @@ public:
 
 private:
     // Made on the first connection, so that ODBCSYSINI/ODBCINI set before it are honoured.
+    // Connections are opened on the screens' worker threads: the first makes the environment.
+    std::mutex env_lock_;
     std::shared_ptr<Environment> env_;
 };
 

@@ -47,6 +47,9 @@ public:
     // what is damaged, in words for the technician; nullopt when sound. Throws db::Connect_Error when the
     // file set cannot be reached.
     std::optional<std::string> Check_Damage(const std::string& connect_string) override;
+    // Counts the outstanding tests of every rack (the racks' summary), so that the first list answers
+    // at once.
+    void Warm_Up(const std::string& connect_string) noexcept override;
 
     // How long a statement waits for another process's lock before it fails with the timeout number
     // (and is retried by the database layer). By default the command timeout.
