@@ -7,7 +7,7 @@ namespace pcs {
 Report_Parse Begin_Processing(std::string_view text, const Run& run, const Globals& g, Count_Logs& logs,
                               Alert_Port& alerts) {
     Report_Parse p = Parse_Count_Report(text, run.Kind);
-    if (!g.Debug_Mode) logs.Log_Active_Count(p.Log_Line);
+    if (!g.Debug_Mode) p.Logged = logs.Log_Active_Count(p.Log_Line);
     if (p.Report.Invalid) Show_Alert(alerts, std::string(Invalid_Count_Message));
     return p;
 }

@@ -41,6 +41,14 @@ int16_t Database::Count_Timeouts(const std::vector<Error_Record>& records) const
 }
 
 Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
+    return Open(sql, show_errors, true);
+}
+
+Record_Set Database::Open_Recordset_Once(const std::string& sql, bool show_errors) {
+    return Open(sql, show_errors, false);
+}
+
+Record_Set Database::Open(const std::string& sql, bool show_errors, bool retry) {
     if (open_retry_ == 0) open_retry_ = 1;
     Counter_Reset reset{open_retry_};
 
@@ -53,9 +61,9 @@ Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
     }
     int16_t timeouts = Count_Timeouts(outcome.Errors);
     open_retry_ = static_cast<int16_t>(open_retry_ + timeouts);
-    if (timeouts > 0 && open_retry_ <= Retry_Limit) {
+    if (retry && timeouts > 0 && open_retry_ <= Retry_Limit) {
         connection.reset();
-        return Open_Recordset(sql, show_errors);
+        return Open(sql, show_errors, true);
     }
     return Record_Set::Failed_With(std::move(outcome.Errors));
 }
@@ -75,6 +83,13 @@ bool Database::Execute_SQL(const std::string& sql, bool show_errors) {
         connection.reset();
         return Execute_SQL(sql, show_errors);
     }
+    return false;
+}
+
+bool Timed_Out(const Record_Set& rs) {
+    if (!rs.Failed()) return false;
+    for (const auto& r : rs.Errors())
+        if (r.Number == Timeout_Error_Number) return true;
     return false;
 }
 
