@@ -2,6 +2,8 @@
 
 #include "common/messages.h"
 
+#include <algorithm>
+
 namespace pcs::db {
 
 namespace {
@@ -61,6 +63,11 @@ Record_Set Database::Open(const std::string& sql, bool show_errors, bool retry) 
     }
     int16_t timeouts = Count_Timeouts(outcome.Errors);
     open_retry_ = static_cast<int16_t>(open_retry_ + timeouts);
+    // A statement sent once is still sent again when the server says it never ran it.
+    if (!retry)
+        retry = std::all_of(outcome.Errors.begin(), outcome.Errors.end(), [](const Error_Record& r) {
+            return r.Number != Timeout_Error_Number || r.Native_Error == Lock_Timeout_Native_Error;
+        });
     if (retry && timeouts > 0 && open_retry_ <= Retry_Limit) {
         connection.reset();
         return Open(sql, show_errors, true);
@@ -89,7 +96,7 @@ bool Database::Execute_SQL(const std::string& sql, bool show_errors) {
 bool Timed_Out(const Record_Set& rs) {
     if (!rs.Failed()) return false;
     for (const auto& r : rs.Errors())
-        if (r.Number == Timeout_Error_Number) return true;
+        if (r.Number == Timeout_Error_Number && r.Native_Error != Lock_Timeout_Native_Error) return true;
     return false;
 }
 

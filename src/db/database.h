@@ -26,8 +26,8 @@ public:
     Record_Set Open_Recordset(const std::string& sql, bool show_errors = true);
 
     // Open_Recordset for a statement that must not run twice: a timeout is not retried, because the
-    // server may have committed the first run before the answer was lost. The failed set's records
-    // say whether it timed out (Timed_Out).
+    // server may have committed the first run before the answer was lost; only a lock timeout (the
+    // server never ran it) is. The failed set's records say whether it timed out (Timed_Out).
     Record_Set Open_Recordset_Once(const std::string& sql, bool show_errors = true);
 
     // Runs a statement whose rows are discarded; true when it ran and left no error record with a
@@ -66,7 +66,8 @@ private:
     int16_t execute_retry_ = 0;
 };
 
-// True when a failed statement's records say it timed out: whether it ran is then unknown.
+// True when a failed statement's records say it timed out other than waiting for a lock: whether it
+// ran is then unknown.
 bool Timed_Out(const Record_Set& rs);
 
 // The alert text for a list of error records: an "Error[n]" block per record with a nonzero number.
