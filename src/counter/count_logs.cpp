@@ -5,7 +5,7 @@
 
 namespace pcs {
 
-void Count_Logs::Append(const char* name, const std::string& line) {
+bool Count_Logs::Append(const char* name, const std::string& line) {
     bool ok = false;
     try {
         // A new log starts with an empty line.
@@ -17,15 +17,16 @@ void Count_Logs::Append(const char* name, const std::string& line) {
         ok = false;
     }
     if (!ok) Show_Alert(alerts_, std::string(Log_Failure_Message));
+    return ok;
 }
 
-void Count_Logs::Log_Active_Count(const std::string& line) {
-    if (line.empty()) return;
-    Append(Active_Log_Name, line);
+bool Count_Logs::Log_Active_Count(const std::string& line) {
+    if (line.empty()) return false;
+    return Append(Active_Log_Name, line);
 }
 
-void Count_Logs::Log_Check_Standard(bool passed, const std::string& line) {
-    Append(passed ? Passed_Log_Name : Error_Log_Name, line);
+bool Count_Logs::Log_Check_Standard(bool passed, const std::string& line) {
+    return Append(passed ? Passed_Log_Name : Error_Log_Name, line);
 }
 
 } // namespace pcs

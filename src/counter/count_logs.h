@@ -20,17 +20,17 @@ public:
     Count_Logs(std::filesystem::path folder, Alert_Port& alerts)
         : folder_(std::move(folder)), alerts_(alerts) {}
 
-    // Appends the line to the active log; an empty line writes nothing.
-    void Log_Active_Count(const std::string& line);
-    // Appends the line to the passed or the failed check-standard log.
-    void Log_Check_Standard(bool passed, const std::string& line);
+    // Appends the line to the active log; an empty line writes nothing. True when the line is in it.
+    bool Log_Active_Count(const std::string& line);
+    // Appends the line to the passed or the failed check-standard log; true when it is in it.
+    bool Log_Check_Standard(bool passed, const std::string& line);
 
     std::filesystem::path Path_Of(const char* name) const { return folder_ / name; }
 
 private:
     // Opens, writes one row and closes again, so no log stays open between reports. A log that
     // cannot be written is reported and processing goes on.
-    void Append(const char* name, const std::string& line);
+    bool Append(const char* name, const std::string& line);
 
     std::filesystem::path folder_;
     Alert_Port& alerts_;

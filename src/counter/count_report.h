@@ -53,6 +53,7 @@ struct Report_Parse {
     std::string Log_Line;     // the line rebuilt for the count log
     std::string Station_Mode; // the run word of a check standard or a flush, else ""
     std::vector<std::string> Fields;
+    bool Logged = false; // the line is in the active count log
 };
 
 // Parses and codes one report text as the action panel hands it over, for the kind of run in hand.

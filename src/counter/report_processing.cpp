@@ -8,7 +8,7 @@ Report_Parse Begin_Processing(std::string_view text, const Run& run, const Globa
                               Alert_Port& alerts) {
     Report_Parse p = Parse_Count_Report(text, run.Kind);
     p.Log_Line = Log_Line_With_Run(p.Fields, run.Id());
-    if (!g.Debug_Mode) logs.Log_Active_Count(p.Log_Line);
+    if (!g.Debug_Mode) p.Logged = logs.Log_Active_Count(p.Log_Line);
     if (p.Report.Invalid) Show_Alert(alerts, std::string(Invalid_Count_Message));
     return p;
 }

@@ -13,6 +13,9 @@ namespace pcs::db {
 
 // The error number that marks a statement as timed out (0x80040E31).
 inline constexpr int32_t Timeout_Error_Number = -2147217871;
+// The native error of a timeout the server met waiting for a lock, before the statement ran: running
+// it again cannot store anything twice.
+inline constexpr int32_t Lock_Timeout_Native_Error = 1222;
 
 // One diagnostic record of a connection.
 struct Error_Record {

@@ -2,6 +2,8 @@
 
 #include "common/messages.h"
 
+#include <algorithm>
+
 namespace pcs::db {
 
 namespace {
@@ -67,6 +69,14 @@ int16_t Database::Count_Timeouts(const std::vector<Error_Record>& records) const
 }
 
 Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
+    return Open(sql, show_errors, true);
+}
+
+Record_Set Database::Open_Recordset_Once(const std::string& sql, bool show_errors) {
+    return Open(sql, show_errors, false);
+}
+
+Record_Set Database::Open(const std::string& sql, bool show_errors, bool retry) {
     if (open_retry_ == 0) open_retry_ = 1;
     Counter_Reset reset{open_retry_};
 
@@ -79,9 +89,14 @@ Record_Set Database::Open_Recordset(const std::string& sql, bool show_errors) {
     }
     int16_t timeouts = Count_Timeouts(outcome.Errors);
     open_retry_ = static_cast<int16_t>(open_retry_ + timeouts);
-    if (timeouts > 0 && open_retry_ <= Retry_Limit) {
+    // A statement sent once is still sent again when the server says it never ran it.
+    if (!retry)
+        retry = std::all_of(outcome.Errors.begin(), outcome.Errors.end(), [](const Error_Record& r) {
+            return r.Number != Timeout_Error_Number || r.Native_Error == Lock_Timeout_Native_Error;
+        });
+    if (retry && timeouts > 0 && open_retry_ <= Retry_Limit) {
         connection.reset();
-        return Open_Recordset(sql, show_errors);
+        return Open(sql, show_errors, true);
     }
     return Record_Set::Failed_With(std::move(outcome.Errors));
 }
@@ -101,6 +116,13 @@ bool Database::Execute_SQL(const std::string& sql, bool show_errors) {
         connection.reset();
         return Execute_SQL(sql, show_errors);
     }
+    return false;
+}
+
+bool Timed_Out(const Record_Set& rs) {
+    if (!rs.Failed()) return false;
+    for (const auto& r : rs.Errors())
+        if (r.Number == Timeout_Error_Number && r.Native_Error != Lock_Timeout_Native_Error) return true;
     return false;
 }
 

@@ -27,6 +27,11 @@ public:
     // Throws Connect_Error when the data source cannot be reached.
     Record_Set Open_Recordset(const std::string& sql, bool show_errors = true);
 
+    // Open_Recordset for a statement that must not run twice: a timeout is not retried, because the
+    // server may have committed the first run before the answer was lost; only a lock timeout (the
+    // server never ran it) is. The failed set's records say whether it timed out (Timed_Out).
+    Record_Set Open_Recordset_Once(const std::string& sql, bool show_errors = true);
+
     // Runs a statement whose rows are discarded; true when it ran and left no error record with a
     // nonzero number. Throws Connect_Error when the data source cannot be reached.
     bool Execute_SQL(const std::string& sql, bool show_errors = true);
@@ -65,6 +70,7 @@ private:
     Exec_Outcome Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection);
     friend class Wait_Text;
     int16_t Count_Timeouts(const std::vector<Error_Record>& records) const;
+    Record_Set Open(const std::string& sql, bool show_errors, bool retry);
 
     Globals& globals_;
     Db_Backend& backend_;
@@ -91,6 +97,10 @@ private:
     Database& db_;
     std::string kept_;
 };
+
+// True when a failed statement's records say it timed out other than waiting for a lock: whether it
+// ran is then unknown.
+bool Timed_Out(const Record_Set& rs);
 
 // The alert text for a list of error records: an "Error[n]" block per record with a nonzero number.
 std::string Format_DB_Errors(const std::vector<Error_Record>& records, int16_t* count = nullptr);

@@ -38,7 +38,12 @@ void PrtCount::Save_Results(const std::string& Lab_Number, int16_t Emp_Num, cons
     }
     saveOk = false;
     db::Wait_Text waiting(db_, "Saving the result of " + Trim(Lab_Number) + "…");
-    db::Record_Set rs = db::Open_Checked(db_, sql, "the particle count result");
+    db::Record_Set rs = db_.Open_Recordset_Once(sql, true);
+    if (db::Timed_Out(rs))
+        throw Save_Outcome_Unknown(
+            "The lab database did not answer in time while saving the result of sample " + Trim(Lab_Number) +
+            ": it may or may not have stored it.");
+    if (rs.Failed()) throw db::Statement_Failed_Error("the particle count result");
     if (rs.Eof()) return;
 
     std::string status = Trim(rs.Value("STATUS").value_or(""));
@@ -53,7 +58,9 @@ void PrtCount::Save_Results(const std::string& Lab_Number, int16_t Emp_Num, cons
     if (lab_id) Lab_Id = *lab_id;
     if (lab_code) Lab_Code = *lab_code;
     saveOk = success;
-    if (run_no) Run_No = To_Int16(*run_no);
+    // The run number is the lab's bookkeeping; one the station cannot hold does not undo a stored result.
+    if (run_no)
+        if (std::optional<int16_t> n = Try_Int16(*run_no)) Run_No = *n;
 }
 
 bool PrtCount::Redo_Sample(const std::string& Lab_Number, const std::string&) {

@@ -13,6 +13,13 @@
 
 namespace pcs {
 
+// A save whose answer never came (the statement timed out): the lab may or may not have stored it.
+// It is not sent again, since a server that committed before the answer was lost would store it twice.
+class Save_Outcome_Unknown : public db::Db_Error {
+public:
+    using db::Db_Error::Db_Error;
+};
+
 class PrtCount : public Result_Record, public Sample_Remover {
 public:
     // The debug flag is read from the globals at each write.
@@ -24,9 +31,10 @@ public:
     bool saveOk = false; // the last save succeeded
 
     // Saves a count. saveOk tells whether the database took it ("DONE" or "PENDING"); Status then
-    // reads "DONE", otherwise the database's own word. Throws db::Statement_Failed_Error (saveOk false)
-    // when the statement did not run, and Conversion_Error after taking the answer when its RUN_NO
-    // does not fit 16 bits. In debug mode nothing is sent and the save succeeds.
+    // reads "DONE", otherwise the database's own word. The statement is sent once: a timeout throws
+    // Save_Outcome_Unknown, any other failure db::Statement_Failed_Error (saveOk false both times). A
+    // RUN_NO that does not fit 16 bits leaves Run_No as it was: the status decides. In debug mode
+    // nothing is sent and the save succeeds.
     void Save_Results(const std::string& Lab_Number, int16_t Emp_Num, const db::Field& sample_Volume,
                       const db::Field& PC2, const db::Field& PC5, const db::Field& PC15,
                       const db::Field& PC25, const db::Field& PC50, const db::Field& PC100,

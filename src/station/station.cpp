@@ -19,13 +19,21 @@ namespace pcs {
 
 namespace {
 
+// Where the count is when the lab has no result for it: only a log that was written is named.
+std::string Where_The_Count_Is(bool logged, const std::string& log_path, const std::string& code_text) {
+    if (logged) return "The count is kept in the count log " + log_path + ".";
+    return "The count could not be written to the count log either: note it down (ISO code " +
+           Trim(code_text) + ").";
+}
+
 // A save the lab database did not take: with the database's own word, or none when no answer row came.
-std::string Save_Refused_Message(const std::string& lab_number, const std::string& status) {
+std::string Save_Refused_Message(const std::string& lab_number, const std::string& status,
+                                 const std::string& where) {
     std::string answer = Trim(status);
     std::string why = answer.empty() ? std::string("the lab database gave no answer")
                                      : "the lab database answered \"" + answer + "\"";
-    return "The result of sample " + lab_number + " was not saved: " + why +
-           ".\r\nThe count is kept in the count log and the sample stays in the bath.";
+    return "The result of sample " + lab_number + " was not saved: " + why + ".\r\n" + where +
+           " The sample stays in the bath.";
 }
 
 std::string Employee_Number(const Employee& e) {
@@ -125,7 +133,8 @@ bool Station::Bath_Add_Sample(const std::string& sampleId, bool reloading, int p
     Fill_History(s, sampleId);
     s.Rack_Desc = Trim(p_.Current_Rack.Rack_Desc);
     s.Rack_Id = Trim(p_.Current_Rack.Rack_id);
-    bool result = reloading || Store_In_Bath(sampleId, slot);
+    std::string refused = reloading ? std::string() : Store_In_Bath(sampleId, slot);
+    bool result = refused.empty();
 
     // The slot is filled even when the lab refused the entry: the sample is on the bench either way.
     s.Priority = Priority_For(reloading, position);
@@ -141,6 +150,11 @@ bool Station::Bath_Add_Sample(const std::string& sampleId, bool reloading, int p
     Show_Rack_Header(true, Trim(p_.Current_Rack.Rack_Desc), p_.Current_Rack.Rack_id);
     if (!reloading) Mark_Oldest_Rack(); // the stored bath marks its own once all rows are in
     Refresh_History_Marks(slot);
+    if (!result)
+        Show_Alert(p_.Alerts, "Sample " + Trim(sampleId) + " is in bath slot " + std::to_string(slot + 1) +
+                                  " on this screen only: the lab database did not store the bath entry (" +
+                                  refused +
+                                  ").\r\nIt will not be in the bath after a restart of the station.");
     return result;
 }
 
@@ -153,8 +167,9 @@ void Station::Fill_History(Bath_Slot& s, const std::string& sampleId) {
     // A history that cannot be read leaves what was set so far: the sample then always gets a flush.
     try {
         db::Record_Set rs = p_.Db.Open_Recordset(sql, true);
-        if (!rs.Is_Open()) return;
-        if (rs.Columns().empty() || rs.Eof()) {
+        if (rs.Failed()) return;
+        // A statement that answered no result set at all has no history either.
+        if (!rs.Is_Open() || rs.Columns().empty() || rs.Eof()) {
             s.History_Text = No_Hist_Text;
             return;
         }
@@ -172,7 +187,7 @@ void Station::Fill_History(Bath_Slot& s, const std::string& sampleId) {
     }
 }
 
-bool Station::Store_In_Bath(const std::string& sampleId, int slot) {
+std::string Station::Store_In_Bath(const std::string& sampleId, int slot) {
     const Rack& rack = p_.Current_Rack;
     std::string sql =
         "exec labrack.dbo.set_PC_Bath @sampleId = '" + SQL_Escape(Trim(sampleId)) + "', " +
@@ -182,14 +197,16 @@ bool Station::Store_In_Bath(const std::string& sampleId, int slot) {
         "@action = 'ADD', " + "@test = 0";
     try {
         db::Record_Set rs = db::Open_Checked(p_.Db, sql, "the bath entry");
-        if (rs.Eof()) return false;
+        if (rs.Eof()) return "the lab database gave no answer";
         db::Field error = db::Optional_Field(rs, "ERROR");
-        if (!error) return true;
+        if (!error) return "";
         std::optional<double> v = Try_Double(*error);
-        return !v || *v == 0;
+        if (!v || *v == 0) return "";
+        std::string message = Trim(db::Optional_Field(rs, "MESSAGE").value_or(""));
+        return "the lab database answered error " + Trim(*error) +
+               (message.empty() ? "" : " (" + message + ")");
     } catch (const std::exception& e) {
-        Database_Failed(e);
-        return false;
+        return e.what();
     }
 }
 
@@ -216,20 +233,30 @@ void Station::Bath_Remove_Sample(int slot) {
     if (slot == -1) slot = 1;
     if (!Valid_Slot(slot)) return;
     Bath_Slot& s = Slots[slot];
-    std::string sql = "exec labrack.dbo.set_PC_Bath @sampleId = '" + SQL_Escape(Trim(s.Lab_Number)) + "', " +
+    const std::string lab = Trim(s.Lab_Number);
+    std::string sql = "exec labrack.dbo.set_PC_Bath @sampleId = '" + SQL_Escape(lab) + "', " +
                       "@extra = null, " + "@empNum = " + Employee_Number(p_.Technician) + ", " +
                       "@position = " + std::to_string(slot + 1) + ", " + "@action = 'DELETE', " + "@test = 0";
+    std::string kept; // why the stored row is still there
     try {
         db::Record_Set rs = db::Open_Checked(p_.Db, sql, "the bath removal");
         if (!rs.Eof()) {
             db::Field error = db::Optional_Field(rs, "ERROR");
-            if (error && Try_Double(*error) != 0.0) Show_Alert(p_.Alerts, db::Optional_Field(rs, "MESSAGE"));
+            if (error && Try_Double(*error) != 0.0) {
+                std::string message = Trim(db::Optional_Field(rs, "MESSAGE").value_or(""));
+                kept = message.empty() ? "the lab database answered error " + Trim(*error) : message;
+            }
         }
     } catch (const std::exception& e) {
-        // The stored bath still holds the sample: so does the screen.
-        Database_Failed(e);
-        return;
+        kept = e.what();
     }
+    // The sample is off the bench either way: a slot left on screen would invite a second run and save.
+    if (!kept.empty())
+        Show_Alert(p_.Alerts, "The stored bath entry of sample " + lab + " at position " +
+                                  std::to_string(slot + 1) +
+                                  " could not be removed from the lab database: " + kept +
+                                  "\r\nThe slot is cleared here; the entry comes back at the next start "
+                                  "of the station, to be removed then.");
     Clear_Slot(s);
 }
 
@@ -457,7 +484,7 @@ void Station::process_data(Run& run, const std::string& BytesRead) {
     // A value that would overflow stays unscaled, as it always has.
     if (run.Scaled_By_Dilution()) Scale_For_Dilution(r);
     if (!run.Is(Run_Kind::Single)) {
-        Save_Sample(run, r);
+        Save_Sample(run, r, p.Logged);
         ++Samples_Since_Check;
     }
     Show_Count(run, r);
@@ -480,26 +507,35 @@ void Station::Validate_Run(Run& run, const Report_Parse& p) {
     Show_Alert(p_.Alerts, std::string(check ? Check_Failed_Message : Flush_Failed_Message));
 }
 
-void Station::Save_Sample(Run& run, Count_Report& r) {
+void Station::Save_Sample(Run& run, Count_Report& r, bool logged) {
     PrtCount& rec = p_.Result;
     const std::string lab_number = run.Id();
     auto text = [](long long v) { return db::Field(To_Text(v)); };
+    const std::string where =
+        Where_The_Count_Is(logged, p_.Logs.Path_Of(Active_Log_Name).string(), r.Code_Text);
     // Cleared so that a save answered with no row is told apart from one the database refused in words.
     rec.Status.clear();
     try {
         rec.Save_Results(lab_number, p_.Technician.Emp_Num, text(r.Volume), text(r.Value[0]),
                          text(r.Value[1]), text(r.Value[2]), text(r.Value[3]), text(r.Value[4]),
                          text(r.Value[5]), db::Field(To_Text(r.Value_7)), "");
-    } catch (const std::exception& e) {
-        // As for a save the lab did not take: the count is in the log, the sample stays, no question.
+    } catch (const Save_Outcome_Unknown& e) {
+        // Sent once and never again by itself: the technician checks the lab before counting it again.
         rec.saveOk = false;
-        Database_Failed(e);
+        Show_Alert(p_.Alerts, std::string(e.what()) +
+                                  "\r\nLook the sample up in the lab database before counting it again. " +
+                                  where + " The sample stays in the bath.");
+        return;
+    } catch (const std::exception& e) {
+        // As for a save the lab did not take: the sample stays, no question.
+        rec.saveOk = false;
+        Show_Alert(p_.Alerts, std::string(e.what()) + "\r\n" + where + " The sample stays in the bath.");
         return;
     }
     if (!rec.saveOk && !p_.G.Debug_Mode) {
-        // The count is in the log; the sample stays in the bath for another run. The technician must
-        // know that the lab has no result for it.
-        Show_Alert(p_.Alerts, Save_Refused_Message(Trim(lab_number), rec.Status));
+        // The sample stays in the bath for another run. The technician must know that the lab has no
+        // result for it.
+        Show_Alert(p_.Alerts, Save_Refused_Message(Trim(lab_number), rec.Status, where));
         return;
     }
     const bool known = Valid_Slot(Current_Slot);

@@ -174,11 +174,12 @@ private:
     void Show_Idle_Slots();
     void Clear_Slot(Bath_Slot& s);
     void Fill_History(Bath_Slot& s, const std::string& sampleId);
-    bool Store_In_Bath(const std::string& sampleId, int slot);
+    // "" when the lab stored the bath entry, otherwise why it did not.
+    std::string Store_In_Bath(const std::string& sampleId, int slot);
     std::string Priority_For(bool reloading, int position) const;
     void Show_Count(const Run& run, const Count_Report& r);
     void Validate_Run(Run& run, const Report_Parse& p);
-    void Save_Sample(Run& run, Count_Report& r);
+    void Save_Sample(Run& run, Count_Report& r, bool logged);
     void Database_Failed(const std::exception& e);
     bool Valid_Slot(int slot) const { return slot >= 0 && slot < Bath_Slot_Count; }
 

@@ -65,12 +65,32 @@ TEST_F(PrtCountTest, OtherStatusesAndMissingRowsFail) {
     EXPECT_FALSE(rec.saveOk);
 }
 
-TEST_F(PrtCountTest, ARunNumberTooLargeIsReportedAfterTheSaveIsTaken) {
+TEST_F(PrtCountTest, ARunNumberTooLargeDoesNotUndoATakenSave) {
     backend.Queue.push_back(Save_Answer(F("DONE"), F("5001"), F("70000")));
-    EXPECT_THROW(Save(), Conversion_Error);
+    Save();
     EXPECT_TRUE(rec.saveOk);
+    EXPECT_EQ(rec.Status, "DONE");
     EXPECT_EQ(rec.Lab_Id, "5001");
     EXPECT_EQ(rec.Run_No, 0);
+}
+
+TEST_F(PrtCountTest, ATimedOutSaveIsSentOnceAndSaysItsOutcomeIsUnknown) {
+    backend.Queue.push_back(Answer_Script::Timeout());
+    backend.Queue.push_back(Save_Answer(F("DONE"), F("5001"), F("1")));
+    EXPECT_THROW(Save(), Save_Outcome_Unknown);
+    EXPECT_EQ(backend.Statements.size(), 1u);
+    EXPECT_FALSE(rec.saveOk);
+    EXPECT_EQ(db.Open_Retry_Count(), 0);
+
+    // A lock timeout is the server's word that it never ran the statement: that one is sent again.
+    backend.Queue.clear();
+    backend.Statements.clear();
+    backend.Queue.push_back(
+        Answer_Script::Failure({{db::Timeout_Error_Number, "Lock request time out", "HYT00", 1222}}));
+    backend.Queue.push_back(Save_Answer(F("DONE"), F("5001"), F("1")));
+    Save();
+    EXPECT_EQ(backend.Statements.size(), 2u);
+    EXPECT_TRUE(rec.saveOk);
 }
 
 TEST_F(PrtCountTest, QuotesInTextsAreDoubled) {

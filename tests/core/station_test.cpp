@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 
 using namespace pcs;
 using namespace pcs::test;
@@ -156,27 +158,154 @@ TEST_F(Station_Scripted, AddAndRemoveSendTheStoredBathStatements) {
     EXPECT_EQ(st.Slots[0].Picture, g.Common_Folder + "bttn_bath_idle.gif");
 }
 
-TEST_F(Station_Scripted, AFailedRedoOrRemovalIsOneAlertAndTheSampleStays) {
+const std::string Report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
+                           "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,1,X,,,\r";
+
+// Each save fault: how often the result reached the lab, whether the sample is still in the bath, and
+// what the technician is told (every alert text, the rerun question or none).
+TEST_F(Station_Scripted, EachSampleIsSavedOnceAndTheTechnicianToldTheTruth) {
+    struct Fault {
+        const char* name;
+        std::function<void()> arrange;
+        int stored;                    // results the lab holds afterwards
+        bool stays;                    // the sample is still in the bath
+        bool asked;                    // the rerun question came
+        std::vector<const char*> told; // pieces of the one alert, none when empty
+    };
+    int committed = 0;
+    auto plain = [this, &committed] {
+        backend.Responder = [this, &committed, base = backend.Responder](const std::string& sql) {
+            if (Contains(sql, "import_PC002") && save_status == "DONE") ++committed;
+            return base(sql);
+        };
+    };
+    const std::string log = (dir.Path() / "PC_Active.csv").string();
+    std::vector<Fault> faults = {
+        {"run number beyond 16 bits",
+         [&] {
+             backend.Responder = [&committed, base = backend.Responder](const std::string& sql) {
+                 if (!Contains(sql, "import_PC002")) return base(sql);
+                 ++committed;
+                 return Row({"STATUS", "LAB_ID", "LAB_CODE", "RUN_NO"},
+                            {F("DONE"), F("9"), F("VOLMAR"), F("70000")});
+             };
+         },
+         1,
+         false,
+         true,
+         {}},
+        {"removal refused after the save",
+         [&] {
+             plain();
+             fail = "DELETE";
+         },
+         1,
+         false,
+         true,
+         {"stored bath entry of sample 1100007 at position 1 could not be removed", "did not answer"}},
+        {"committed, then timed out",
+         [&] {
+             backend.Responder = [&committed, base = backend.Responder](const std::string& sql) {
+                 if (!Contains(sql, "import_PC002")) return base(sql);
+                 ++committed; // the server took it; the answer is lost
+                 return Answer_Script::Timeout();
+             };
+         },
+         1,
+         true,
+         false,
+         {"may or may not have stored it", "before counting it again", log.c_str(), "stays in the bath"}},
+        {"refused, count log unwritable",
+         [&] {
+             plain();
+             save_status = "NOT FOUND";
+             std::filesystem::create_directories(dir.Path() / "PC_Active.csv");
+         },
+         0,
+         true,
+         false,
+         {"not saved", "could not be written to the count log", "stays in the bath"}},
+        {"refused, count log written",
+         [&] {
+             plain();
+             save_status = "NOT FOUND";
+         },
+         0,
+         true,
+         false,
+         {"not saved", log.c_str(), "stays in the bath"}},
+    };
+    const auto base_responder = backend.Responder;
+    st.Load(false, dir.Path());
+    for (const Fault& f : faults) {
+        backend.Responder = base_responder;
+        fail.clear();
+        save_status = "DONE";
+        std::filesystem::remove_all(dir.Path() / "PC_Active.csv");
+        committed = 0;
+        for (int i = 0; i < Bath_Slot_Count; ++i)
+            st.Slots[i] = Bath_Slot{};
+        ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY")) << f.name;
+        f.arrange();
+        st.Samples_Since_Check = 0;
+        st.Slots[0].History_Text = "16/14/12 "; // dirtier than the last count: no flush
+        alerts.Alerts.clear();
+        alerts.Questions.clear();
+        panel.Outcomes = {{"COUNT", Report}};
+        st.Slot_Touch(0);
+
+        EXPECT_EQ(committed, f.stored) << f.name;
+        EXPECT_EQ(Trim(st.Slots[0].Lab_Number) == "1100007", f.stays) << f.name;
+        EXPECT_EQ(alerts.Questions.size(), f.asked ? 1u : 0u) << f.name;
+        // The log alert of an unwritable log comes first; the one about the save is the last.
+        std::vector<std::string> about_save = alerts.Alerts;
+        std::erase(about_save, std::string(Log_Failure_Message));
+        if (f.told.empty()) {
+            EXPECT_TRUE(about_save.empty()) << f.name << ": " << (about_save.empty() ? "" : about_save[0]);
+            continue;
+        }
+        ASSERT_EQ(about_save.size(), 1u) << f.name;
+        for (const char* piece : f.told)
+            EXPECT_TRUE(Contains(about_save[0], piece)) << f.name << ": " << about_save[0];
+        if (f.stays)
+            EXPECT_EQ(Contains(about_save[0], "kept in the count log"),
+                      std::filesystem::is_regular_file(dir.Path() / "PC_Active.csv"))
+                << f.name;
+    }
+}
+
+TEST_F(Station_Scripted, AHistoryWithoutAResultSetIsNoHistoryAndABathEntryTheLabRefusedIsNamed) {
+    st.Load(false, dir.Path());
+    auto base = backend.Responder;
+    backend.Responder = [base](const std::string& sql) {
+        if (Contains(sql, "get_pc_history")) return Answer_Script::No_Rows();
+        if (Contains(sql, "'ADD'")) return Row({"ERROR", "MESSAGE"}, {F("3"), F("position taken")});
+        return base(sql);
+    };
+    alerts.Alerts.clear();
+    EXPECT_FALSE(st.Process_Sample(0, "1100007", "READY"));
+    EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
+    EXPECT_EQ(st.Slots[0].History_Text, "No Hist ");
+    ASSERT_EQ(alerts.Alerts.size(), 1u);
+    EXPECT_TRUE(Contains(alerts.Alerts[0], "1100007 is in bath slot 1 on this screen only"));
+    EXPECT_TRUE(Contains(alerts.Alerts[0], "error 3 (position taken)"));
+    EXPECT_TRUE(Contains(alerts.Alerts[0], "not be in the bath after a restart"));
+}
+
+TEST_F(Station_Scripted, AFailedRedoIsOneAlertAndTheSampleStays) {
     st.Load(false, dir.Path());
     ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
     st.Samples_Since_Check = 0;
     alerts.Alerts.clear();
-    const std::string report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
-                               "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,1,X,,,\r";
-    for (const char* failing : {"labtrack_inserttest", "DELETE"}) {
-        fail = failing;
-        alerts.Answers = {failing == std::string("DELETE") ? Answer_No : Answer_Yes};
-        panel.Shown.clear();
-        panel.Outcomes = {{"COUNT", report}};
-        st.Slots[0].History_Text = "16/14/12 "; // dirtier than the last count: no flush
-        st.Slot_Touch(0);
-        EXPECT_EQ(panel.Shown.size(), 1u) << failing; // not repeated
-        ASSERT_EQ(alerts.Alerts.size(), 1u) << failing;
-        EXPECT_TRUE(Contains(alerts.Alerts[0], "did not answer")) << alerts.Alerts[0];
-        EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
-        alerts.Alerts.clear();
-    }
-    EXPECT_EQ(alerts.Questions.size(), 2u);
+    fail = "labtrack_inserttest";
+    alerts.Answers = {Answer_Yes};
+    panel.Outcomes = {{"COUNT", Report}};
+    st.Slots[0].History_Text = "16/14/12 ";
+    st.Slot_Touch(0);
+    EXPECT_EQ(panel.Shown.size(), 1u); // not repeated
+    ASSERT_EQ(alerts.Alerts.size(), 1u);
+    EXPECT_TRUE(Contains(alerts.Alerts[0], "did not answer")) << alerts.Alerts[0];
+    EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
 }
 
 TEST_F(Station_Scripted, EveryPassIsACountOfItsOwnAndTheChosenDilutionScalesTheSave) {
@@ -207,27 +336,4 @@ TEST_F(Station_Scripted, EveryPassIsACountOfItsOwnAndTheChosenDilutionScalesTheS
     st.Slot_Touch(0);
     EXPECT_FALSE(panel.Diluted.back());
     EXPECT_GT(panel.Counts.back(), panel.Counts[1]);
-}
-
-TEST_F(Station_Scripted, ASaveTheLabRefusesIsNamedAndTheSampleStaysWithoutAQuestion) {
-    st.Load(false, dir.Path());
-    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
-    const std::string report = "!LPR1,00:00:28.76,BP,RP,GP,LP,8,C,2.00,5.00,15.00,25.00,50.00,100.00,100.00,"
-                               "100.00,4446,908,51,13,0,0,0,0,20.00,03/26/04,12:05:03,LAB.TECH,1,X,,,\r";
-    // Refused in words, answered with no row at all, refused again: one alert each time.
-    for (std::string answer : {" NOT FOUND ", "", "PENDING?"}) {
-        save_status = answer;
-        st.Samples_Since_Check = 0;
-        st.Slots[0].History_Text = "16/14/12 ";
-        alerts.Alerts.clear();
-        panel.Outcomes = {{"COUNT", report}};
-        st.Slot_Touch(0);
-        ASSERT_EQ(alerts.Alerts.size(), 1u) << answer;
-        const std::string why = answer.empty() ? "gave no answer" : "answered \"" + Trim(answer) + "\"";
-        EXPECT_EQ(alerts.Alerts[0],
-                  "The result of sample 1100007 was not saved: the lab database " + why +
-                      ".\r\nThe count is kept in the count log and the sample stays in the bath.");
-        EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
-    }
-    EXPECT_TRUE(alerts.Questions.empty());
 }
