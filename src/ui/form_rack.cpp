@@ -221,7 +221,7 @@ void Form_Rack::Build() {
     m.Save_Height = 56 * tpp;
     m.Exit_Width = m.Exit_Height = 56 * tpp;
     m.Exit_Label_Width = 90 * tpp;
-    m.Exit_Label_Height = 30 * tpp;
+    m.Exit_Label_Height = 44 * tpp; // a touch control: its short side stays a finger wide when scaled
     m.Pointer_Width = m.Pointer_Height = 16 * tpp;
 }
 
@@ -315,7 +315,7 @@ void Form_Rack::Draw() {
         std::string caption = c.Caption;
         if (caption.rfind("\r\n", 0) == 0) caption.replace(0, 2, "\n");
         Set_Text(sample, caption);
-        if (sample->font().pointSize() != c.Font_Size)
+        if (sample->font().pointSizeF() != Design_Points(c.Font_Size))
             sample->setFont(Station_Font("Arial", c.Font_Size, true));
         Set_Colour(sample, To_QColor(c.Sample_Fore));
         sample->setVisible(c.Sample_Visible);
@@ -342,10 +342,10 @@ void Form_Rack::Draw() {
         Set_Text(lbl_rackDesc_, view_.lbl_rackDesc);
         // The name keeps the whole of its 18 characters: a long one is drawn smaller, never cut.
         QFont f = lbl_rackDesc_->font();
-        f.setPointSize(Header_Station_Font_Size - 2);
-        while (f.pointSize() > 10 &&
+        f.setPointSizeF(Design_Points(Header_Station_Font_Size - 2));
+        while (f.pointSizeF() > Design_Points(10) &&
                QFontMetrics(f).horizontalAdvance(lbl_rackDesc_->text()) > lbl_rackDesc_->width())
-            f.setPointSize(f.pointSize() - 1);
+            f.setPointSizeF(f.pointSizeF() - Design_Points(1));
         lbl_rackDesc_->setFont(f);
     }
     lbl_rackDesc_->setToolTip(QString::fromStdString(view_.lbl_rackDesc_ToolTip));

@@ -2,6 +2,8 @@
 // JSON object per line. It never stops at a bad line; the exit status says whether any line was bad.
 #include "report_json.h"
 
+#include "pcs_version.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -70,6 +72,7 @@ bool Code_Stream(std::istream& in, const std::string& source, const pcs::tools::
 int main(int argc, char** argv) {
     CLI::App app{"Codes particle-counter report lines (raw panel text or count-log rows) as JSON lines."};
     pcs::tools::Report_Options options;
+    app.set_version_flag("--version", "pcreport " PCS_VERSION);
     std::vector<std::string> files;
     app.add_option("files", files, "Files of report lines; standard input when none (or \"-\")");
     app.add_option("-r,--run-id", options.Run_Id,
