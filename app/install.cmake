@@ -48,15 +48,15 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "Particle-count station developers <pcstation@lab.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bench program of an oil lab's particle-count station")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "bench program of an oil lab's particle-count station
- A technician logs in on a touch screen, takes racks of sample bottles that the
- lab's tracking database routes to particle counting, shakes the samples in a
- 30-slot bath and runs each one through an automatic particle counter on a
- serial port. The station turns the counter's report into ISO 4406 codes and
- writes results to the lab database (ODBC, or an embedded SQLite database).
- .
- Tools: labdb (the embedded lab database), counter-sim (a particle counter on a
- pseudo-terminal) and pcreport (codes report lines).")
+# The extended description; CPack indents it and marks its empty line as Debian asks.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A technician logs in on a touch screen, takes racks of sample bottles that the
+lab's tracking database routes to particle counting, shakes the samples in a
+30-slot bath and runs each one through an automatic particle counter on a
+serial port. The station turns the counter's report into ISO 4406 codes and
+writes results to the lab database (ODBC, or an embedded SQLite database).
+
+Tools: labdb (the embedded lab database), counter-sim (a particle counter on a
+pseudo-terminal) and pcreport (codes report lines).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

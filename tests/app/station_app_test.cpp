@@ -151,7 +151,7 @@ TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpens
     ::unsetenv("PCSTATION_DOC_SERVER");
 }
 
-// The screen this run stands for (PCS_TEST_SCREEN, e.g. 1366x768@2: its size in its own pixels and its
+// The screen this run stands for (PCS_TEST_SCREEN, e.g. 1366x768@2: its size in logical pixels and its
 // pixel ratio): the working forms, scaled to it by the station's start-up, fit it side by side, and
 // every touch control keeps at least 28 of the screen's pixels on its short side.
 TEST(Station_Screen, TheWorkingFormsFitTheScreenScaledAsOneWhole) {
@@ -210,8 +210,9 @@ int main(int argc, char** argv) {
         int width = 1920, height = 1080, ratio = 1;
         if (const char* want = std::getenv("PCS_TEST_SCREEN"))
             std::sscanf(want, "%dx%d@%d", &width, &height, &ratio);
-        std::ofstream(screens) << R"({"screens": [{"name": "station", "x": 0, "y": 0, "width": )"
-                               << width * ratio << R"(, "height": )" << height * ratio
+        // The offscreen screen's size is in its logical pixels, as the station sees it.
+        std::ofstream(screens) << R"({"screens": [{"name": "station", "x": 0, "y": 0, "width": )" << width
+                               << R"(, "height": )" << height
                                << R"(, "logicalDpiX": 96, "logicalDpiY": 96, "dpr": )" << ratio << "}]}";
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screens.c_str());
     }
