@@ -8,9 +8,9 @@
 //    ratio of the busy time to the bare window's start are printed beside it.
 // The program runs itself as the child: "--child bare" or "--child station <pcstation's options>".
 #include "bench_lab.h"
-#include "touch_script.h"
 #include "station_app.h"
 #include "station_options.h"
+#include "touch_script.h"
 
 #include <QApplication>
 #include <QFile>
