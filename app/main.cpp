@@ -1,6 +1,6 @@
 // pcstation: the particle-count station. Checks what the site named before any window opens, then
 // hands over to the composition root.
-#include "demo_script.h"
+#include "screen_fit.h"
 #include "station_app.h"
 #include "station_options.h"
 #include "stop_signals.h"
@@ -71,23 +71,20 @@ int main(int argc, char** argv) {
         return Exit_Bad_Folder;
     }
     QApplication app(argc, argv);
+    // The working forms scaled as one whole to this screen, before the first form is built.
+    Scale_To_Screen();
     QApplication::setApplicationName("pcstation");
     QApplication::setQuitOnLastWindowClosed(false);
     try {
         Station_App station(o);
         Stop_Signals stop([&station] { station.Orderly_Exit(); });
-        std::unique_ptr<Demo_Script> demo;
-        if (!o.Screenshots.empty()) {
-            const char* password = std::getenv("PCSTATION_DEMO_PASSWORD");
-            demo = std::make_unique<Demo_Script>(station.Login_Screen(),
-                                                 QString::fromStdString(o.Screenshots.string()),
-                                                 QString::fromLocal8Bit(password ? password : ""));
-            demo->Start();
-        }
+        // --screenshots plays the built-in look at the station; it logs in when given the password.
+        if (!o.Screenshots.empty())
+            script = Screenshot_Script(o.Screenshots.string(), std::getenv("PCSTATION_DEMO_PASSWORD"));
         std::unique_ptr<Touch_Script> player;
-        if (!o.Touch_Script.empty()) {
+        if (!script.empty()) {
             player = std::make_unique<Touch_Script>(
-                std::move(script), o.Touch_Script.string(),
+                std::move(script), o.Screenshots.empty() ? o.Touch_Script.string() : "of --screenshots",
                 [](const std::string& name) { return Process_Environment()(name.c_str()); });
             player->Start();
         }

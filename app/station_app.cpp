@@ -54,6 +54,23 @@ private:
     ui::Form_Login& login_;
 };
 
+// In a kiosk the window system's close (a key chord, a panel's close button) does nothing: the
+// station's own Exit is the only way out.
+class Kiosk_Close_Filter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Close && e->spontaneous() && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow()) {
+            e->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+};
+
 // The process-wide values as the first forms need them: palette and picture folder.
 Globals Startup_Globals(const Station_Options& o) {
     Globals g;
@@ -165,8 +182,17 @@ struct Station_App::Parts final : Working_Forms {
         rack_view->move(screen.left(), screen.top() + header.height());
         main_form->move(screen.left() + std::max(0, screen.width() - main_form->width()),
                         screen.top() + header.height());
+        if (kiosk) rack_view->setWindowState(Qt::WindowFullScreen);
         rack_view->show();
         rack_view->Load();
+    }
+
+    // Full screen, no pointer, no close from the window system.
+    void Enter_Kiosk() {
+        kiosk = true;
+        QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+        qApp->installEventFilter(&close_filter);
+        login.setWindowState(Qt::WindowFullScreen);
     }
 
     Station_Options options;
@@ -195,6 +221,8 @@ struct Station_App::Parts final : Working_Forms {
     std::unique_ptr<Station_Main_Form> main_port;
     std::unique_ptr<ui::Form_Rack> rack_view;
     std::thread warm_up;
+    bool kiosk = false;
+    Kiosk_Close_Filter close_filter;
 };
 
 Station_App::Station_App(const Station_Options& options) : parts_(std::make_unique<Parts>(options)) {}
@@ -232,7 +260,14 @@ bool Station_App::Refuse_Damaged_Lab_Database() {
     return true;
 }
 
+bool Station_App::Kiosk() const {
+    if (parts_->options.Kiosk) return true;
+    const Settings* s = parts_->rack.Settings.Find("KIOSK");
+    return s && Trim(s->Value) == "1";
+}
+
 int Station_App::Run() {
+    if (Kiosk()) parts_->Enter_Kiosk();
     parts_->login.show();
     // The whole-file check reads every page: it runs once the login screen is up, not before it. The
     // lists the first login asks for are readied after it, while the technician types.

@@ -26,6 +26,8 @@ public:
     // of writing into them. A database that cannot be reached is left to the login to report.
     bool Refuse_Damaged_Lab_Database();
     QWidget* Login_Screen();
+    // The bench's only program: --kiosk, or KIOSK;1 in settings.txt.
+    bool Kiosk() const;
     // The exit the rack view's Exit makes (the rack given back, the counter out of remote mode), or the
     // login screen's when no technician has logged in yet.
     void Orderly_Exit();

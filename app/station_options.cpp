@@ -1,6 +1,7 @@
 #include "station_options.h"
 
 #include "db/connect_string.h"
+#include "pcs_version.h"
 
 #include <QCommandLineParser>
 
@@ -15,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* Version_Text = "pcstation 0.1";
+constexpr const char* Version_Text = "pcstation " PCS_VERSION;
 
 const char* const Environment_Help = R"(
 Environment:
@@ -32,6 +33,7 @@ Environment:
 Settings (settings.txt in the program folder, "key;value;description" a line):
   COMM_PORT             Counter port number n: COMn on Windows, /dev/ttyS(n-1) on Linux.
   COMM_DEVICE           Counter device path instead (a USB adapter, or counter-sim's --link).
+  KIOSK                 1 = run as with --kiosk (read at start). Default: 0.
   SAMPLE_IMAGE_SHARE    Root of the sample-image share (pictures below
                         virtual_directories/IMG_SAMPLES/VOLMAR/). Default: the program folder.
   INSTRUMENT_ID, SAMPLES_BETWEEN_CHECKS, ISO limits, bath times: see the example settings.txt
@@ -67,24 +69,29 @@ struct Parser {
                              "file"};
     QCommandLineOption screenshots{
         "screenshots",
-        "Save the login screen to dir/login.png and, when PCSTATION_DEMO_PASSWORD is "
-        "set, log in with it on the keys and save dir/working.png.",
+        "Play the built-in look at the station: save the login screen to dir/login.png and, when "
+        "PCSTATION_DEMO_PASSWORD is set, log in with it on the keys and save dir/working.png. Not "
+        "with --touch-script.",
         "dir"};
     QCommandLineOption touch_script{
         "touch-script",
         "Play the steps of this file on the screens, touching the controls as a finger would "
-        "(touch, type, wait, wait-file, show, timeout; see README). A step not met in time ends "
+        "(touch, type, wait, wait-file, show, picture, timeout; see README). A step not met in time ends "
         "the station with exit code 5.",
         "file"};
     QCommandLineOption development{
         "development",
         "A station for development: the main form offers the DEBUG box, which stops the counter "
         "being driven (the form says so while it is ticked). Never on a working bench."};
+    QCommandLineOption kiosk{"kiosk",
+                             "Run as the bench's only program: full screen, no mouse pointer, window "
+                             "closing ignored, the station's own Exit the only way out. Also KIOSK;1 in "
+                             "settings.txt."};
     Parser() {
         p.setApplicationDescription("The bench program of the particle-count station.");
         p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        p.addOptions(
-            {help, version, folder, pictures, lab_db, trace, screenshots, touch_script, development});
+        p.addOptions({help, version, folder, pictures, lab_db, trace, screenshots, touch_script, development,
+                      kiosk});
     }
 };
 
@@ -191,6 +198,8 @@ Parse_Result Parse_Station_Options(const QStringList& arguments, const Environme
         if (std::string why = Folder_Problem(dir, true); !why.empty())
             return Fail(Exit_Bad_Folder, "the statement trace's folder " + dir.string() + " " + why);
     }
+    if (parser.p.isSet(parser.screenshots) && parser.p.isSet(parser.touch_script))
+        return Fail(Exit_Usage, "--screenshots plays a touch script of its own: give it or --touch-script");
     if (parser.p.isSet(parser.screenshots)) {
         o.Screenshots = fs::absolute(parser.p.value(parser.screenshots).toStdString(), ec);
         fs::create_directories(o.Screenshots, ec);
@@ -203,6 +212,7 @@ Parse_Result Parse_Station_Options(const QStringList& arguments, const Environme
         if (!fs::is_regular_file(o.Touch_Script, ec) || ::access(o.Touch_Script.c_str(), R_OK) != 0)
             return Fail(Exit_Bad_Folder, "the touch script " + o.Touch_Script.string() + " cannot be read");
     }
+    o.Kiosk = parser.p.isSet(parser.kiosk);
     r.Options = std::move(o);
     return r;
 }

@@ -36,6 +36,9 @@ struct Station_Options {
     // Save login.png there once the login screen shows, and working.png after a demo login with the
     // password in PCSTATION_DEMO_PASSWORD; empty = none.
     std::filesystem::path Screenshots;
+    // --kiosk: the station is the bench's only program (full screen, no pointer, only its own Exit
+    // ends it); settings.txt's KIOSK;1 asks the same.
+    bool Kiosk = false;
     // --touch-script: the file of steps played on the screens; empty = none.
     std::filesystem::path Touch_Script;
     // --development: the main form offers its DEBUG box.

@@ -10,10 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -49,8 +52,8 @@ std::optional<QStringList> Words(const std::string& line) {
 // Verb: the fewest and most words it takes after it.
 const std::map<QString, std::pair<int, int>>& Verbs() {
     static const std::map<QString, std::pair<int, int>> verbs{
-        {"timeout", {1, 1}}, {"touch", {1, 1}},     {"type", {1, 1}},
-        {"wait", {1, 3}},    {"wait-file", {1, 1}}, {"show", {1, 1}},
+        {"timeout", {1, 1}},   {"touch", {1, 1}}, {"type", {1, 1}},    {"wait", {1, 3}},
+        {"wait-file", {1, 1}}, {"show", {1, 1}},  {"picture", {1, 1}},
     };
     return verbs;
 }
@@ -112,7 +115,82 @@ std::string On_Screen() {
     return text + ")";
 }
 
+// The variable a word begins with ("$SCREENS/a.png" -> SCREENS), or "" when it begins with none.
+QString Variable_Of(const QString& word) {
+    if (!word.startsWith('$')) return {};
+    qsizetype end = 1;
+    while (end < word.size() && (word[end].isLetterOrNumber() || word[end] == '_'))
+        ++end;
+    return word.mid(1, end - 1);
+}
+
+QWidget* Key_For(QWidget* keyboard, const QString& tag) {
+    QWidget* key = nullptr;
+    for (QWidget* k : keyboard->findChildren<QWidget*>())
+        if (k->property("tag").toString() == tag && k->isVisible()) key = k;
+    return key;
+}
+
+QString Key_Tag(QChar c) {
+    return c == ' ' ? QString("CMD_SPACE") : QString(c.toUpper());
+}
+
+QWidget* Shown_Keyboard() {
+    QWidget* keyboard = Find_Control("Form_KeyInput", true);
+    return keyboard && keyboard == keyboard->window() ? keyboard : nullptr;
+}
+
+Touch_Step Step(const QString& verb, const QStringList& args) {
+    return {0, (verb + " " + args.join(' ')).toStdString(), verb, args};
+}
+
 } // namespace
+
+std::vector<Touch_Step> Screenshot_Script(const std::string& folder, bool log_in) {
+    const QString dir = QString::fromStdString(folder);
+    std::vector<Touch_Step> steps{Step("picture", {dir + "/login.png"})};
+    if (!log_in) return steps;
+    for (Touch_Step s :
+         {Step("touch", {"cmd_Login"}), Step("type", {"$PCSTATION_DEMO_PASSWORD"}), Step("touch", {"Enter"}),
+          Step("timeout", {"60"}), Step("wait", {"Form_Test"}),
+          Step("wait", {"Form_Rack/lbl_rackDesc", "!=", ""}), Step("picture", {dir + "/working.png"})})
+        steps.push_back(std::move(s));
+    return steps;
+}
+
+QImage Screen_Picture() {
+    std::vector<QWidget*> shown;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible()) shown.push_back(w);
+    if (shown.empty()) return {};
+    const QScreen* screen = shown.front()->screen();
+    const QRect area = screen->geometry();
+    QWidget* modal = QApplication::activeModalWidget();
+    // Full-screen windows stand behind the others; the modal window is in front of all.
+    auto rank = [&](const QWidget* w) { return w == modal ? 2 : w->frameGeometry().contains(area) ? 0 : 1; };
+    std::stable_sort(shown.begin(), shown.end(),
+                     [&](const QWidget* a, const QWidget* b) { return rank(a) < rank(b); });
+    // In the screen's own pixels: each window's grab is already drawn at that ratio.
+    const qreal ratio = screen->devicePixelRatio();
+    QImage image((QSizeF(area.size()) * ratio).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    p.scale(ratio, ratio);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (QWidget* w : shown)
+        p.drawPixmap(QRect(w->pos() - area.topLeft(), w->size()), w->grab());
+    p.end();
+    return image;
+}
+
+bool Type_On_Keyboard(const QString& text) {
+    QWidget* keyboard = Shown_Keyboard();
+    if (!keyboard) return false;
+    for (QChar c : text)
+        if (QWidget* key = Key_For(keyboard, Key_Tag(c))) Touch(key);
+    if (QWidget* enter = Key_For(keyboard, "CMD_ENTER")) Touch(enter);
+    return true;
+}
 
 Touch_Script_File Parse_Touch_Script(std::istream& in) {
     Touch_Script_File file;
@@ -160,9 +238,10 @@ void Touch_Script::Start() {
 }
 
 QString Touch_Script::Expand(const QString& word) const {
-    if (!word.startsWith('$') || word.size() < 2) return word;
-    std::optional<std::string> value = env_(word.mid(1).toStdString());
-    return value ? QString::fromStdString(*value) : QString();
+    const QString name = Variable_Of(word);
+    if (name.isEmpty()) return word;
+    std::optional<std::string> value = env_(name.toStdString());
+    return (value ? QString::fromStdString(*value) : QString()) + word.mid(name.size() + 1);
 }
 
 void Touch_Script::Fail(const std::string& why) {
@@ -176,8 +255,8 @@ void Touch_Script::Poll() {
     if (failed_ || Finished()) return;
     const Touch_Step& s = steps_[next_];
     for (const QString& a : s.Args)
-        if (a.startsWith('$') && !env_(a.mid(1).toStdString()))
-            return Fail("the environment variable " + a.mid(1).toStdString() + " is not set");
+        if (const QString name = Variable_Of(a); !name.isEmpty() && !env_(name.toStdString()))
+            return Fail("the environment variable " + name.toStdString() + " is not set");
     why_.clear();
     // A step is taken before its touch is made: a modal window the touch opens plays the next steps.
     if (!Try(s)) {
@@ -216,18 +295,30 @@ bool Touch_Script::Try(const Touch_Step& s) {
         why_ = "the file " + target.toStdString() + " did not appear";
         return false;
     }
+    if (s.Verb == "picture") {
+        const QImage picture = Screen_Picture();
+        if (picture.isNull()) {
+            why_ = "no window is shown";
+            return false;
+        }
+        const QString path = Expand(target);
+        if (!picture.save(path, "PNG")) {
+            Fail("the picture cannot be written to " + path.toStdString());
+            return false;
+        }
+        std::printf("touch-script: saved %s\n", qPrintable(path));
+        std::fflush(stdout);
+        return step_done();
+    }
     if (s.Verb == "type") {
-        QWidget* keyboard = Find_Control("Form_KeyInput", true);
-        if (!keyboard || keyboard != keyboard->window()) {
+        QWidget* keyboard = Shown_Keyboard();
+        if (!keyboard) {
             why_ = "the on-screen keyboard is not up";
             return false;
         }
         std::vector<QWidget*> keys;
         for (QChar c : Expand(target)) {
-            const QString tag = c == ' ' ? QString("CMD_SPACE") : QString(c.toUpper());
-            QWidget* key = nullptr;
-            for (QWidget* k : keyboard->findChildren<QWidget*>())
-                if (k->property("tag").toString() == tag && k->isVisible()) key = k;
+            QWidget* key = Key_For(keyboard, Key_Tag(c));
             if (!key) {
                 // The character itself is not named: it may be a secret.
                 Fail("the keyboard has no key for a character of the text");

@@ -13,10 +13,14 @@
 //   wait <control> != <text>   ... until it shows something else
 //   wait-file <path>           wait until the file exists ($NAME expands as above)
 //   show <control>             print "touch-script: <control> = <text>" on standard output
+//   picture <path>             save the screen as it stands (every shown window in its place) to a
+//                              PNG file, once a window is shown
+// A word may begin with $NAME followed by more text ($SCREENS/login.png).
 // A control may be named <window>/<control> to look only in the top-level window of that object name.
 // A step that waits longer than its timeout ends the program with a message naming the step.
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -44,6 +48,18 @@ struct Touch_Script_File {
 
 // Reads the steps; an unknown verb or a wrong number of words is an error naming its line.
 Touch_Script_File Parse_Touch_Script(std::istream& in);
+
+// The run command's look at a station without a screen: the login screen saved to folder/login.png
+// and, when log_in, a login with the password in PCSTATION_DEMO_PASSWORD (never on the command line,
+// where anyone could read it) and the working forms saved to folder/working.png.
+std::vector<Touch_Step> Screenshot_Script(const std::string& folder, bool log_in);
+
+// The screen as it stands: every shown window drawn in its place, the full-screen ones first and the
+// modal one last, on black; a null image when no window is shown.
+QImage Screen_Picture();
+
+// Touches the text's keys and Enter on the on-screen keyboard when it is showing; false when not.
+bool Type_On_Keyboard(const QString& text);
 
 // The environment lookup a script's $NAME words use; a test hands in its own.
 using Script_Environment = std::function<std::optional<std::string>(const std::string& name)>;

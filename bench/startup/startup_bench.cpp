@@ -9,9 +9,9 @@
 // times from the program's own statement trace) is printed beside them.
 // The program runs itself as the child: "--child bare" or "--child station <pcstation's options>".
 #include "bench_lab.h"
-#include "demo_script.h"
 #include "station_app.h"
 #include "station_options.h"
+#include "touch_script.h"
 
 #include "ui/screen_wait.h"
 #include "views/rack_search.h"

@@ -1,5 +1,7 @@
 #include "ui/fonts.h"
 
+#include "ui/twips.h"
+
 #include <QAbstractButton>
 #include <QLabel>
 #include <QWidget>
@@ -16,7 +18,7 @@ void Install_Font_Substitutes() {
 QFont Station_Font(const std::string& name, int size, bool bold) {
     QFont f(QString::fromStdString(name));
     f.setBold(bold);
-    if (size > 0) f.setPointSize(size);
+    if (size > 0) f.setPointSizeF(Design_Points(size));
     return f;
 }
 
@@ -30,7 +32,7 @@ void Set_Font(QWidget* control, const std::string& caption, const std::string& f
     for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
         p.setColor(role, color);
     control->setPalette(p);
-    if (size > 0) f.setPointSize(size);
+    if (size > 0) f.setPointSizeF(Design_Points(size));
     control->setFont(f);
     if (caption.empty()) return;
     const QString text = QString::fromStdString(caption);

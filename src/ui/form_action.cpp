@@ -18,11 +18,12 @@ namespace pcs::ui {
 
 namespace {
 
-constexpr int Margin = 12;
-constexpr int Tile_Top = 66;
-constexpr int Tile_Gap = 8;
-constexpr int Button_W = 240, Button_H = 72; // the run and close pictures' own size
-constexpr int Dilution_W = 270;
+// In pixels at 96 dpi, at the layout's scale 1.
+constexpr int Margin_Px = 12;
+constexpr int Tile_Top_Px = 66;
+constexpr int Tile_Gap_Px = 8;
+constexpr int Button_W_Px = 240, Button_H_Px = 72; // the run and close pictures' own size
+constexpr int Dilution_W_Px = 270;
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -171,21 +172,25 @@ void form_Action::Show_Sample_Picture(int box, bool exists, const std::filesyste
 
 void form_Action::Lay_Out() {
     const int W = width();
+    // Designed in pixels at 96 dpi: drawn at the layout's scale, as the panel's width is.
+    const auto d = [](int pixels) { return Design_Px(pixels); };
+    const int Margin = d(Margin_Px), Tile_Top = d(Tile_Top_Px), Tile_Gap = d(Tile_Gap_Px);
+    const int Button_W = d(Button_W_Px), Button_H = d(Button_H_Px), Dilution_W = d(Dilution_W_Px);
     const bool sample = panel_.Layout == Action_Layout::Sample;
-    lbl_Title_->setGeometry(Margin + 4, 10, W / 2, 30);
-    lbl_LabNumber_->setGeometry(W / 2 - Margin - 4, 10, W / 2, 30);
+    lbl_Title_->setGeometry(Margin + d(4), d(10), W / 2, d(30));
+    lbl_LabNumber_->setGeometry(W / 2 - Margin - d(4), d(10), W / 2, d(30));
     lbl_LabNumber_->setText(Q(Lab_Number_Line(panel_.sLabNumber)));
-    lbl_Prompt_->setGeometry(Margin + 4, 44, W - 2 * Margin, 18);
+    lbl_Prompt_->setGeometry(Margin + d(4), d(44), W - 2 * Margin, d(18));
 
     const int col = (W - 2 * Margin - 5 * Tile_Gap) / 6;
     for (int i = 0; i < 6; ++i) {
         const int x = Margin + i * (col + Tile_Gap);
         Touch_Label* pic = i < 5 ? img_action_[size_t(i)] : img_Remove_;
         Touch_Label* word = i < 5 ? lbl_action_[size_t(i)] : lbl_Remove_;
-        pic->setGeometry(x + (col - 120) / 2, Tile_Top, 120, 80);
-        word->setGeometry(x, Tile_Top + 82, col, 18);
+        pic->setGeometry(x + (col - d(120)) / 2, Tile_Top, d(120), d(80));
+        word->setGeometry(x, Tile_Top + d(82), col, d(18));
         word->setAlignment(Qt::AlignCenter);
-        if (i < 5) lbl_action_desc_[size_t(i)]->setGeometry(x, Tile_Top + 100, col, 60);
+        if (i < 5) lbl_action_desc_[size_t(i)]->setGeometry(x, Tile_Top + d(100), col, d(60));
     }
     for (QWidget* w : {static_cast<QWidget*>(lbl_Prompt_), static_cast<QWidget*>(img_Remove_),
                        static_cast<QWidget*>(lbl_Remove_)})
@@ -195,20 +200,20 @@ void form_Action::Lay_Out() {
             w->setVisible(sample);
 
     const int pic_w = Px(4800, this), pic_h = Px(3600, this);
-    const int pic_top = Tile_Top + 166;
-    const int pic_left = (W - 2 * pic_w - 16) / 2;
+    const int pic_top = Tile_Top + d(166);
+    const int pic_left = (W - 2 * pic_w - d(16)) / 2;
     int run_top = 0, height = 0;
     if (sample) {
         lbl_Banner_->hide();
         Show_Sample_Picture(0, panel_.Pictures.Bottom_Exists, panel_.Pictures.Bottom);
         Show_Sample_Picture(1, panel_.Pictures.Colour_Exists, panel_.Pictures.Colour);
         for (int i = 0; i < 2; ++i) {
-            img_sample_[size_t(i)]->setGeometry(pic_left + i * (pic_w + 16), pic_top, pic_w, pic_h);
+            img_sample_[size_t(i)]->setGeometry(pic_left + i * (pic_w + d(16)), pic_top, pic_w, pic_h);
             img_sample_[size_t(i)]->show();
         }
         // Lifted by 10 pixels from the row under the pictures; up into the pictures' row when there
         // are none to show.
-        run_top = panel_.Pictures.Buttons_Move_Up() ? pic_top : pic_top + pic_h + 22 - 10;
+        run_top = panel_.Pictures.Buttons_Move_Up() ? pic_top : pic_top + pic_h + d(22 - 10);
         height = run_top + int(Button_H * 1.1);
     } else {
         for (QLabel* l : img_sample_)
@@ -223,9 +228,9 @@ void form_Action::Lay_Out() {
         run_top = banner_bottom + int(Button_H * 0.1);
         height = banner_bottom + int(Button_H * 1.3);
     }
-    img_RunSample_->setGeometry(Margin + 4, run_top, Button_W, Button_H);
-    img_Close_->setGeometry(Margin + 4 + Button_W + 16, run_top, Button_W, Button_H);
-    shpDilution_->setGeometry(W - Margin - 4 - Dilution_W, run_top, Dilution_W, Button_H);
+    img_RunSample_->setGeometry(Margin + d(4), run_top, Button_W, Button_H);
+    img_Close_->setGeometry(Margin + d(4) + Button_W + d(16), run_top, Button_W, Button_H);
+    shpDilution_->setGeometry(W - Margin - d(4) - Dilution_W, run_top, Dilution_W, Button_H);
     lblDilution_->setGeometry(shpDilution_->geometry());
     lblDilution_->raise();
     setFixedHeight(height);

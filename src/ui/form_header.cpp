@@ -99,8 +99,14 @@ void Form_Header::Lay_Out() {
     const int user_height = lbl_UserDesc_->sizeHint().height();
     const int top = panel.top() + (panel.height() - station_height - user_height) / 2;
     lbl_Station_->setGeometry(text_left, top, lbl_Station_->sizeHint().width(), station_height);
-    lbl_UserDesc_->setGeometry(text_left, top + station_height,
-                               std::max(lbl_UserDesc_->sizeHint().width(), Px(3000, this)), user_height);
+    // The name's touch (lock the station) takes the caption's height too, a finger high: the caption
+    // lets touches through to the name under it.
+    lbl_UserDesc_->setGeometry(
+        text_left, top, std::max({lbl_UserDesc_->sizeHint().width(), lbl_Station_->width(), Px(3000, this)}),
+        station_height + user_height);
+    lbl_UserDesc_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    lbl_UserDesc_->stackUnder(lbl_Station_);
+    lbl_Station_->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void Form_Header::Resize_Panel(int16_t iWidth) {

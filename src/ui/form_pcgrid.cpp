@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "ui/fonts.h"
 #include "ui/guarded.h"
+#include "ui/touch_label.h"
 #include "ui/twips.h"
 
 #include <QCheckBox>
@@ -14,7 +15,9 @@ namespace pcs::ui {
 
 namespace {
 
-constexpr int Background_Height = 236;
+// The check boxes stand in a row of their own under the captions, a finger wide.
+constexpr int Background_Height = 262;
+constexpr int Box = 42;
 constexpr int Border = 2;
 constexpr int Plot_Top = 40, Plot_Height = 150;
 
@@ -73,6 +76,7 @@ form_pcGrid::form_pcGrid(const Globals& g, Alert_Port& alerts, Histogram& model,
         chk_size_[size_t(i)]->setObjectName("chk_size_" + n);
         chk_size_[size_t(i)]->setAccessibleName("Show the " + caption + " channel");
         chk_size_[size_t(i)]->setChecked(model_.Checked()[size_t(i)]);
+        chk_size_[size_t(i)]->setStyleSheet(Finger_Check_Box_Style());
         connect(chk_size_[size_t(i)], &QCheckBox::toggled, this, [this, i](bool on) {
             Guarded(alerts_, [&] {
                 model_.Set_Checked(i, on);
@@ -88,25 +92,27 @@ form_pcGrid::form_pcGrid(const Globals& g, Alert_Port& alerts, Histogram& model,
 }
 
 void form_pcGrid::Resize(int background_width) {
-    shp_histbg_->setGeometry(0, 0, background_width, Background_Height);
+    // Designed in pixels at 96 dpi; the width comes in at the layout's scale already.
+    const auto d = [](int pixels) { return Design_Px(pixels); };
+    const int plot_top = d(Plot_Top), plot_height = d(Plot_Height), box = d(Box);
+    shp_histbg_->setGeometry(0, 0, background_width, d(Background_Height));
     const int plot_w = background_width - Px(710, this);
-    const int plot_left = background_width - plot_w - 8;
-    shp_Histogram_->setGeometry(plot_left, Plot_Top, plot_w, Plot_Height);
-    line_50_->setGeometry(plot_left, Plot_Top + Plot_Height / 2, plot_w, 1);
-    lbl_CODE_->setGeometry(plot_left, 6, plot_w - 4, 30);
-    lbl_Y_[1]->setGeometry(2, Plot_Top - 8, plot_left - 6, 16);
-    lbl_Y_[0]->setGeometry(2, Plot_Top + Plot_Height / 2 - 8, plot_left - 6, 16);
+    const int plot_left = background_width - plot_w - d(8);
+    shp_Histogram_->setGeometry(plot_left, plot_top, plot_w, plot_height);
+    line_50_->setGeometry(plot_left, plot_top + plot_height / 2, plot_w, 1);
+    lbl_CODE_->setGeometry(plot_left, d(6), plot_w - d(4), d(30));
+    lbl_Y_[1]->setGeometry(d(2), plot_top - d(8), plot_left - d(6), d(16));
+    lbl_Y_[0]->setGeometry(d(2), plot_top + plot_height / 2 - d(8), plot_left - d(6), d(16));
     // Rounded to one decimal first, then to a whole number, as the bars always were.
-    const int bar_w = int(std::lround(std::round((plot_w - 40) / 7.0 * 10) / 10));
-    int left = plot_left + 5;
+    const int bar_w = int(std::lround(std::round((plot_w - d(40)) / 7.0 * 10) / 10));
+    int left = plot_left + d(5);
     for (int i = 0; i < Histogram::Channels; ++i) {
-        shp_size_[size_t(i)]->setGeometry(left, Plot_Top + Plot_Height, bar_w, 0);
-        const int box = 18;
-        chk_size_[size_t(i)]->setGeometry(left - box, Plot_Top + Plot_Height + 6, box, box);
-        lbl_size_[size_t(i)]->setGeometry(left + 2, Plot_Top + Plot_Height + 4, bar_w, 22);
-        left += bar_w + 5;
+        shp_size_[size_t(i)]->setGeometry(left, plot_top + plot_height, bar_w, 0);
+        lbl_size_[size_t(i)]->setGeometry(left + d(2), plot_top + plot_height + d(2), bar_w, d(22));
+        chk_size_[size_t(i)]->setGeometry(left + (bar_w - box) / 2, plot_top + plot_height + d(24), box, box);
+        left += bar_w + d(5);
     }
-    setFixedSize(background_width + 1, Background_Height + Border);
+    setFixedSize(background_width + 1, d(Background_Height) + Border);
     Redraw();
 }
 
@@ -126,6 +132,7 @@ void form_pcGrid::Redraw() {
         if (chk_size_[size_t(i)]->isChecked() != model_.Checked()[size_t(i)]) {
             const QSignalBlocker quiet(chk_size_[size_t(i)]);
             chk_size_[size_t(i)]->setChecked(model_.Checked()[size_t(i)]);
+            chk_size_[size_t(i)]->setStyleSheet(Finger_Check_Box_Style());
         }
     }
     line_50_->raise();

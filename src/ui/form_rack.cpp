@@ -217,7 +217,7 @@ void Form_Rack::Build() {
     m.Save_Height = 56 * tpp;
     m.Exit_Width = m.Exit_Height = 56 * tpp;
     m.Exit_Label_Width = 90 * tpp;
-    m.Exit_Label_Height = 30 * tpp;
+    m.Exit_Label_Height = 44 * tpp; // a touch control: its short side stays a finger wide when scaled
     m.Pointer_Width = m.Pointer_Height = 16 * tpp;
 }
 
@@ -313,7 +313,7 @@ void Form_Rack::Draw() {
         std::string caption = c.Caption;
         if (caption.rfind("\r\n", 0) == 0) caption.replace(0, 2, "\n");
         Set_Text(sample, caption);
-        if (sample->font().pointSize() != c.Font_Size)
+        if (sample->font().pointSizeF() != Design_Points(c.Font_Size))
             sample->setFont(Station_Font("Arial", c.Font_Size, true));
         Set_Colour(sample, To_QColor(c.Sample_Fore));
         sample->setVisible(c.Sample_Visible);
@@ -337,9 +337,10 @@ void Form_Rack::Draw() {
         Set_Text(desc, view_.lbl_rackDesc);
         // The name keeps the whole of its 18 characters: a long one is drawn smaller, never cut.
         QFont f = desc->font();
-        f.setPointSize(Header_Station_Font_Size - 2);
-        while (f.pointSize() > 10 && QFontMetrics(f).horizontalAdvance(desc->text()) > desc->width())
-            f.setPointSize(f.pointSize() - 1);
+        f.setPointSizeF(Design_Points(Header_Station_Font_Size - 2));
+        while (f.pointSizeF() > Design_Points(10) &&
+               QFontMetrics(f).horizontalAdvance(desc->text()) > desc->width())
+            f.setPointSizeF(f.pointSizeF() - Design_Points(1));
         desc->setFont(f);
     }
     desc->setToolTip(QString::fromStdString(view_.lbl_rackDesc_ToolTip));

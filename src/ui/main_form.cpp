@@ -10,6 +10,7 @@
 #include "ui/pictures.h"
 #include "ui/station_artwork.h"
 #include "ui/touch_label.h"
+#include "ui/twips.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -112,6 +113,7 @@ Form_Test::Form_Test(const Form_Test_Parts& parts, QWidget* parent)
     Build_Bath();
     Build_Results();
     setFixedSize(Form_W, Results_Top + 18 + Result_Table::Row_Count * Row_H + 12);
+    Scale_Design_Layout(this);
 
     // The histogram window beside the form, owned by it so it stays above the rack view.
     pcgrid_ = new form_pcGrid(parts_.G, parts_.Alerts, station_->History_Graph, this);
@@ -173,14 +175,16 @@ void Form_Test::Build_Header() {
     chk_debug_->setObjectName("chk_debug");
     chk_debug_->setAccessibleName("Debug mode");
     Set_Font(chk_debug_, "", "Arial", 8, true, white);
-    chk_debug_->setGeometry(700, 8, 120, 24);
+    chk_debug_->setStyleSheet(Finger_Check_Box_Style());
+    chk_debug_->setGeometry(Form_W - 10 - 54 - 116, 14, 110, 42);
     chk_debug_->setVisible(false);
-    lbl_Debug_ = Make_Label(this, "lbl_Debug", "Arial", 10, true, white);
+    lbl_Debug_ = Make_Label(this, "lbl_Debug", "Arial", 8, true, white);
     lbl_Debug_->setText("COUNTER NOT DRIVEN");
     lbl_Debug_->setAccessibleName("Debug: the counter is not driven");
     lbl_Debug_->setAlignment(Qt::AlignCenter);
     Fill(lbl_Debug_, QColor(0xE6, 0x00, 0x00));
-    lbl_Debug_->setGeometry(700, 34, Form_W - 10 - 54 - 6 - 700, 26);
+    lbl_Debug_->setWordWrap(true);
+    lbl_Debug_->setGeometry(Form_W - 10 - 54 - 116 - 104, 10, 100, 48);
     lbl_Debug_->setVisible(false);
     connect(chk_debug_, &QCheckBox::toggled, lbl_Debug_, &QWidget::setVisible);
 }
@@ -219,10 +223,13 @@ void Form_Test::Build_Bath() {
         s.Oldest->setGeometry(x - 2, y + 2, Picture_W + 4, 15);
         Set_Font(s.Oldest, "", "Arial", 7, true, Qt::black);
         s.Oldest->Set("OLDEST", true, C(parts_.G.Colors.Color_Amber), Qt::black, Qt::AlignCenter);
+        // The slot's cells are one touch area: a finger anywhere on the slot touches it.
         for (Touch_Label* t : {static_cast<Touch_Label*>(s.Picture), static_cast<Touch_Label*>(s.Lab_Number),
                                static_cast<Touch_Label*>(s.State), static_cast<Touch_Label*>(s.History),
-                               static_cast<Touch_Label*>(s.Oldest)})
+                               static_cast<Touch_Label*>(s.Oldest)}) {
+            t->setProperty("touch_area", "slot_" + n);
             connect(t, &Touch_Label::clicked, this, [this, i] { Touch([&] { station_->Slot_Touch(i); }); });
+        }
     }
 }
 
@@ -336,8 +343,17 @@ void Form_Test::moveEvent(QMoveEvent* e) {
     Place_History_Window();
 }
 
+void Form_Test::Set_History_Home(QPoint home) {
+    history_home_ = home;
+    Place_History_Window();
+}
+
 void Form_Test::Place_History_Window() {
     if (history_placed_) return;
+    if (history_home_) {
+        pcgrid_->move(*history_home_);
+        return;
+    }
     const QScreen* s = screen();
     const QRect area = s ? s->availableGeometry() : QRect(QPoint(0, 0), size());
     const QSize h = pcgrid_->frameGeometry().size();

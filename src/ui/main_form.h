@@ -10,6 +10,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -65,10 +66,13 @@ public:
     // development; hidden otherwise.
     void Allow_Debug(bool allowed);
 
-    // Puts the history window beside the form, at the bottom of the form's screen with its right edge on
-    // the form's left edge, where the rack view keeps no controls. Done at its first showing and when
-    // the form moves, until the shell gives it a place of its own (hibernation).
+    // Puts the history window at its home, or without one beside the form, at the bottom of the form's
+    // screen with its right edge on the form's left edge. Done at its first showing and when the form
+    // moves, until the shell gives it a place of its own (hibernation).
     void Place_History_Window();
+    // The count history's own place on the screen (under the rack view's panel); without one it stands
+    // left of this form at the screen's bottom.
+    void Set_History_Home(QPoint home);
 
 signals:
     // The station's Init laid the form out: what stands beside it (the rack view, the histogram) is
@@ -115,6 +119,7 @@ private:
     std::unique_ptr<Station> station_;
     form_pcGrid* pcgrid_ = nullptr;
     bool history_placed_ = false; // a place given by the shell (hibernation) stays where it was put
+    std::optional<QPoint> history_home_;
     form_Action* action_ = nullptr;
     std::unique_ptr<form_Action> last_panel_; // its port still open until the count has been drawn
     QTimer* bath_timer_;

@@ -1,8 +1,10 @@
 #include "ui/rack_main_form.h"
 
 #include "ui/form_pcgrid.h"
+#include "ui/twips.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace pcs::ui {
 
@@ -18,10 +20,15 @@ void Join_Main_Form_And_Rack(Form_Test& form, Form_Rack& rack) {
         // form's top, one and a half priority buttons down, so that the priority row stands above it.
         const Rack_Metrics& metrics = rack.Model().Metrics;
         const int form_top = std::max(0, form.y() - rack.y());
-        rack.Resize_Rack(0, form_top * metrics.Twips_Y + metrics.Priority_Height * 3 / 2);
-        // The histogram is as wide as the rack's panel.
-        form.History_Window().Resize(rack.Model().Layout.Panel.Width / metrics.Twips_X);
-        form.Place_History_Window();
+        const int form_top_twips = static_cast<int>(std::lround(form_top * metrics.Twips_Y / Layout_Scale()));
+        rack.Resize_Rack(0, form_top_twips + metrics.Priority_Height * 3 / 2);
+        // The histogram is as wide as the rack's panel and stands under it, below the save and exit row.
+        const Rack_Layout& l = rack.Model().Layout;
+        form.History_Window().Resize(Px(l.Panel.Width, &rack));
+        form.Set_History_Home(
+            rack.pos() +
+            QPoint(Px(l.Panel.Left, &rack),
+                   Px(std::max(l.Save.Bottom(), l.Exit.Bottom()) + 12 * metrics.Twips_Y, &rack)));
     });
     rack.Own_Window(&form);
 }

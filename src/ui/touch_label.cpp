@@ -1,6 +1,7 @@
 #include "ui/touch_label.h"
 
 #include "ui/pictures.h"
+#include "ui/twips.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -50,6 +51,10 @@ void Touch_Label::mouseReleaseEvent(QMouseEvent* e) {
     pressed_ = false;
     update();
     if (was && rect().contains(e->position().toPoint())) emit clicked();
+}
+
+QString Finger_Check_Box_Style() {
+    return QString("QCheckBox::indicator { width: %1px; height: %1px; }").arg(Design_Px(40));
 }
 
 } // namespace pcs::ui

@@ -34,4 +34,8 @@ private:
     bool pressed_ = false;
 };
 
+// A check box's style whose box is a finger wide (40 pixels at the design size): the box is what
+// answers a touch.
+QString Finger_Check_Box_Style();
+
 } // namespace pcs::ui

@@ -1,11 +1,12 @@
 // The station's composition root as a technician meets it: a login on the on-screen keys brings up the
 // working forms on the screen the station runs on, and the header's document button hands the
 // procedure document's address to the site's browser.
-#include "demo_script.h"
 #include "lab_admin.h"
+#include "screen_fit.h"
 #include "station_app.h"
 #include "station_options.h"
 #include "support/temp_dir.h"
+#include "touch_script.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,8 +19,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -44,45 +49,64 @@ struct In_Folder {
     ~In_Folder() { fs::current_path(before); }
 };
 
-} // namespace
+// The scale the station's start-up chose for the test's screen.
+double Chosen_Factor = 0;
 
-TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpensTheProcedure) {
+// A seeded embedded lab in a folder of its own and the station on it, logged in on the on-screen keys
+// with the working forms up. The station runs in its program folder, as pcstation does.
+struct Logged_In_Station {
     test::Temp_Dir dir;
-    const fs::path lab = dir.Path() / "lab.db";
-    embedded::Lab_Admin::Create(lab);
+    fs::path lab = dir.Path() / "lab.db";
     std::string password;
-    for (const auto& login : embedded::Lab_Admin(lab).Seed_Demo({14, 7}))
-        if (login.Station == "PARTICLE COUNT" && !login.Dismissed && password.empty())
-            password = login.Password;
-    ASSERT_FALSE(password.empty());
-    fs::copy_file(EXAMPLE_SETTINGS, dir.Path() / "settings.txt");
-    // The site's browser: writes the address it was given where the test can read it.
-    const fs::path opened = dir.Path() / "opened.txt", browser = dir.Path() / "browser";
-    std::ofstream(browser) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << "'\n";
-    fs::permissions(browser, fs::perms::owner_all);
-    ::setenv("PCSTATION_BROWSER", browser.c_str(), 1);
-    ::setenv("PCSTATION_DOC_SERVER", "docs.lab.test:8080", 1);
+    std::optional<In_Folder> here;
+    std::unique_ptr<app::Station_App> station;
 
-    auto parsed = app::Parse_Station_Options(
-        {"pcstation", "--folder", QString::fromStdString(dir.Path().string()), "--lab-db",
-         QString::fromStdString(lab.string()), "--pictures", PCS_PICTURE_DIR},
-        app::Process_Environment(), dir.Path());
-    ASSERT_TRUE(parsed.Options) << parsed.Message;
-    In_Folder here(dir.Path());
-    ::setenv("PCSTATION_CONNECT", parsed.Options->Connect_String.c_str(), 1);
-    {
-        app::Station_App station(*parsed.Options);
-        station.Login_Screen()->show();
+    Logged_In_Station() {
+        embedded::Lab_Admin::Create(lab);
+        for (const auto& login : embedded::Lab_Admin(lab).Seed_Demo({14, 7}))
+            if (login.Station == "PARTICLE COUNT" && !login.Dismissed && password.empty())
+                password = login.Password;
+        fs::copy_file(EXAMPLE_SETTINGS, dir.Path() / "settings.txt");
+    }
+    ~Logged_In_Station() {
+        station.reset();
+        ::unsetenv("PCSTATION_CONNECT");
+    }
+    // Starts the station and logs in; false when the working forms did not come up.
+    bool Log_In() {
+        auto parsed = app::Parse_Station_Options(
+            {"pcstation", "--folder", QString::fromStdString(dir.Path().string()), "--lab-db",
+             QString::fromStdString(lab.string()), "--pictures", PCS_PICTURE_DIR},
+            app::Process_Environment(), dir.Path());
+        if (!parsed.Options || password.empty()) return false;
+        here.emplace(dir.Path());
+        ::setenv("PCSTATION_CONNECT", parsed.Options->Connect_String.c_str(), 1);
+        station = std::make_unique<app::Station_App>(*parsed.Options);
+        station->Login_Screen()->show();
         QTimer keys;
         QObject::connect(&keys, &QTimer::timeout, [&] {
             if (app::Type_On_Keyboard(QString::fromStdString(password))) keys.stop();
         });
         keys.start(10);
-        station.Login_Screen()->findChild<QPushButton*>("cmd_Login")->click();
-        ASSERT_TRUE(QTest::qWaitFor(
+        station->Login_Screen()->findChild<QPushButton*>("cmd_Login")->click();
+        return QTest::qWaitFor(
             [] { return Window("Form_Rack") && Window("Form_Test") && !QApplication::activeModalWidget(); },
-            20000));
+            20000);
+    }
+};
 
+} // namespace
+
+TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpensTheProcedure) {
+    Logged_In_Station s;
+    // The site's browser: writes the address it was given where the test can read it.
+    const fs::path opened = s.dir.Path() / "opened.txt", browser = s.dir.Path() / "browser";
+    std::ofstream(browser) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened.string() << "'\n";
+    fs::permissions(browser, fs::perms::owner_all);
+    ::setenv("PCSTATION_BROWSER", browser.c_str(), 1);
+    ::setenv("PCSTATION_DOC_SERVER", "docs.lab.test:8080", 1);
+    ASSERT_TRUE(s.Log_In());
+    {
         // Every working form stands on the screen, none past its edge.
         const QRect screen = QApplication::primaryScreen()->geometry();
         for (const char* name : {"Form_Rack", "Form_Test", "Form_Header", "form_pcGrid"}) {
@@ -113,7 +137,7 @@ TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpens
         EXPECT_EQ(filled, 4);
         QTest::qWait(1200); // a bath tick: the slots show their state
         QDir().mkpath(PCS_SCREENS_DIR);
-        app::Working_Forms_Picture().save(PCS_SCREENS_DIR "/working_forms.png");
+        app::Screen_Picture().save(PCS_SCREENS_DIR "/working_forms.png");
 
         QWidget* iso = Window("Form_Header")->findChild<QWidget*>("img_iso");
         ASSERT_TRUE(iso);
@@ -125,22 +149,77 @@ TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpens
     }
     ::unsetenv("PCSTATION_BROWSER");
     ::unsetenv("PCSTATION_DOC_SERVER");
-    ::unsetenv("PCSTATION_CONNECT");
 }
 
-// Offscreen, the station's screen is the full-HD touch screen the run command gives it too.
+// The screen this run stands for (PCS_TEST_SCREEN, e.g. 1366x768@2: its size in logical pixels and its
+// pixel ratio): the working forms, scaled to it by the station's start-up, fit it side by side, and
+// every touch control keeps at least 28 of the screen's pixels on its short side.
+TEST(Station_Screen, TheWorkingFormsFitTheScreenScaledAsOneWhole) {
+    Logged_In_Station s;
+    ASSERT_TRUE(s.Log_In());
+    const QScreen* screen = QApplication::primaryScreen();
+    const QRect area = screen->geometry();
+    // The start-up chose a scale for this screen: below 1 on the small ones, above on the large.
+    EXPECT_EQ(Chosen_Factor < 1, area.width() < app::Working_Area_Design.width() ||
+                                     area.height() < app::Working_Area_Design.height());
+
+    // The rack view stands behind the others: its working part is its panel with the rows of buttons
+    // above and below it.
+    QWidget* rack = Window("Form_Rack");
+    QRect rack_part;
+    for (QWidget* w : rack->findChildren<QWidget*>())
+        if (w->isVisible() && !w->isWindow() && w->parentWidget() == rack) rack_part |= Global_Rect(w);
+    std::vector<std::pair<std::string, QRect>> windows{{"rack view", rack_part}};
+    for (const char* name : {"Form_Header", "Form_Test", "form_pcGrid"})
+        windows.emplace_back(name, Window(name)->frameGeometry());
+    for (size_t i = 0; i < windows.size(); ++i) {
+        EXPECT_TRUE(area.contains(windows[i].second)) << windows[i].first;
+        for (size_t j = i + 1; j < windows.size(); ++j)
+            EXPECT_FALSE(windows[i].second.intersects(windows[j].second))
+                << windows[i].first << " overlaps " << windows[j].first;
+    }
+
+    // A touch control answers clicked(); controls of one touch area (a bath slot) count as one.
+    std::map<QString, QRect> areas;
+    for (const char* name : {"Form_Rack", "Form_Header", "Form_Test", "form_pcGrid"})
+        for (QWidget* w : Window(name)->findChildren<QWidget*>()) {
+            if (!w->isVisible() || w->metaObject()->indexOfSignal("clicked()") < 0) continue;
+            const QString group = w->property("touch_area").toString();
+            areas[group.isEmpty() ? w->objectName() : group] |= Global_Rect(w);
+        }
+    EXPECT_GT(areas.size(), 20u);
+    for (const auto& [name, r] : areas)
+        EXPECT_GE(std::min(r.width(), r.height()), 28)
+            << name.toStdString() << " is " << r.width() << "x" << r.height();
+
+    QDir().mkpath(PCS_SCREENS_DIR);
+    const QString shot = QString(PCS_SCREENS_DIR "/working_%1x%2@%3.png")
+                             .arg(area.width())
+                             .arg(area.height())
+                             .arg(screen->devicePixelRatio());
+    EXPECT_TRUE(app::Screen_Picture().save(shot));
+}
+
+// Offscreen, the station's screen is PCS_TEST_SCREEN (WIDTHxHEIGHT@RATIO), else the full-HD touch
+// screen the run command gives it too; the station's own start-up scales the forms to it.
 int main(int argc, char** argv) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const fs::path screens =
         fs::temp_directory_path() / ("pcs-station-screen-" + std::to_string(::getpid()) + ".json");
     if (platform.isEmpty() || platform == "offscreen") {
-        std::ofstream(screens) << R"({"screens": [{"name": "station", "x": 0, "y": 0, "width": 1920, )"
-                               << R"("height": 1080, "logicalDpiX": 96, "logicalDpiY": 96, "dpr": 1}]})";
+        int width = 1920, height = 1080, ratio = 1;
+        if (const char* want = std::getenv("PCS_TEST_SCREEN"))
+            std::sscanf(want, "%dx%d@%d", &width, &height, &ratio);
+        // The offscreen screen's size is in its logical pixels, as the station sees it.
+        std::ofstream(screens) << R"({"screens": [{"name": "station", "x": 0, "y": 0, "width": )" << width
+                               << R"(, "height": )" << height
+                               << R"(, "logicalDpiX": 96, "logicalDpiY": 96, "dpr": )" << ratio << "}]}";
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screens.c_str());
     }
     int result = 0;
     {
         QApplication app(argc, argv);
+        Chosen_Factor = app::Scale_To_Screen();
         ::testing::InitGoogleTest(&argc, argv);
         result = RUN_ALL_TESTS();
     }

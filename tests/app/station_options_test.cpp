@@ -75,6 +75,16 @@ TEST_F(Options_Test, MistakesAreClearErrorsWithTheirExitCodes) {
     EXPECT_EQ(r.Exit, Exit_Bad_Folder);
     EXPECT_NE(r.Message.find("labdb seed --create"), std::string::npos);
     EXPECT_EQ(Parse({"--sql-trace", "/no/such/folder/trace.jsonl"}).Exit, Exit_Bad_Folder);
+    // --screenshots plays a touch script of its own.
+    std::ofstream(dir / "steps.touch") << "touch cmd_Exit\n";
+    const QString here = QString::fromStdString(dir.Path().string());
+    EXPECT_EQ(Parse({"--screenshots", here, "--touch-script",
+                     QString::fromStdString((dir / "steps.touch").string())})
+                  .Exit,
+              Exit_Usage);
+    r = Parse({"--kiosk", "--folder", here});
+    ASSERT_TRUE(r.Options) << r.Message;
+    EXPECT_TRUE(r.Options->Kiosk);
 }
 
 TEST_F(Options_Test, HelpListsOptionsVariablesAndSettingsWithoutSecrets) {
@@ -83,7 +93,7 @@ TEST_F(Options_Test, HelpListsOptionsVariablesAndSettingsWithoutSecrets) {
     EXPECT_EQ(r.Exit, Exit_Ok);
     for (const char* word : {"--folder", "--pictures", "--lab-db", "--sql-trace", "PCSTATION_CONNECT",
                              "PCSTATION_SQL_TRACE", "PCSTATION_DOC_SERVER", "PCSTATION_BROWSER", "COMM_PORT",
-                             "COMM_DEVICE", "SAMPLE_IMAGE_SHARE", "Exit codes"})
+                             "COMM_DEVICE", "SAMPLE_IMAGE_SHARE", "Exit codes", "--kiosk", "KIOSK"})
         EXPECT_NE(r.Message.find(word), std::string::npos) << word;
     EXPECT_EQ(r.Message.find("PWD="), std::string::npos);
     EXPECT_EQ(r.Message.rfind("Usage: pcstation", 0), 0u);

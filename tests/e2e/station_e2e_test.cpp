@@ -6,6 +6,7 @@
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -490,6 +491,29 @@ TEST(Station_End_To_End, ASecondStopSignalEndsTheStationWhileItWaitsOnALockedLab
     locker.write("ROLLBACK;\n.quit\n");
     locker.closeWriteChannel();
     locker.waitForFinished(10000);
+}
+
+// KIOSK;1 in settings.txt: the station fills the screen without a pointer, and the touch script's
+// pictures show each screen whole, the size of the screen; its own Exit still ends it.
+TEST(Station_End_To_End, AKioskStationIsPicturedWholeAndLeavesByItsExit) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    Counter_Sim sim({"--count-time", "0.3"});
+    const fs::path folder = Program_Folder(dir / "a", sim.Path), pictures = dir / "pictures";
+    std::ofstream(folder / "settings.txt", std::ios::app) << "KIOSK;1;the bench's only program\n";
+    fs::create_directories(pictures);
+    Station station(folder, lab, lab.Logins[1], "kiosk_pictures.touch", {},
+                    {"PICTURES=" + QString::fromStdString(pictures.string())});
+    Station_Run run = station.Finish(60000);
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    for (const char* name : {"login.png", "working.png"}) {
+        QImage picture(QString::fromStdString((pictures / name).string()));
+        ASSERT_FALSE(picture.isNull()) << name;
+        // The offscreen screen's default size; the login screen fills it, the working forms stand on it.
+        EXPECT_EQ(picture.size(), QSize(800, 800)) << name;
+        EXPECT_NE(picture.pixelColor(400, 400), QColor(Qt::black)) << name;
+    }
 }
 
 // A script that cannot go on says which step and what it saw, with an exit code of its own; one that

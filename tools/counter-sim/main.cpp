@@ -2,6 +2,8 @@
 // commands the way the real instrument does, with fault modes for testing the link.
 #include "counter_sim.h"
 
+#include "pcs_version.h"
+
 #include <CLI/CLI.hpp>
 
 #include <fcntl.h>
@@ -288,6 +290,7 @@ int main(int argc, char** argv) {
     CLI::App app{"Particle counter simulator: answers REMOTE+, REMOTE-, S and H on a pseudo-terminal or a "
                  "serial device and sends one report line per count."};
     Options o;
+    app.set_version_flag("--version", "counter-sim " PCS_VERSION);
     app.add_option("--device", o.Device, "Open this serial device instead of creating a pseudo-terminal");
     app.add_option("--link", o.Link, "Make a symbolic link with this name to the pseudo-terminal");
     app.add_option("--count-time", o.Count_Time, "Seconds from S to the report")

@@ -11,6 +11,8 @@
 #include "db/database.h"
 #include "db/trace.h"
 
+#include "pcs_version.h"
+
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
@@ -146,6 +148,7 @@ int Labdb_Main(int argc, char** argv) {
     CLI::App app{"labdb: the embedded lab database of the particle-count station.\n"
                  "Connection string of an embedded database: EMBEDDED=<path of the lab database file>."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "labdb " PCS_VERSION);
 
     std::string db_path;
     bool replace = false;

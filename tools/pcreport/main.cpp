@@ -5,6 +5,8 @@
 #include "audit_page.h"
 #include "report_json.h"
 
+#include "pcs_version.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -132,6 +134,7 @@ int Run_Audit(const Audit_Args& args) {
 int main(int argc, char** argv) {
     CLI::App app{"Codes particle-counter report lines (raw panel text or count-log rows) as JSON lines."};
     pcs::tools::Report_Options options;
+    app.set_version_flag("--version", "pcreport " PCS_VERSION);
     std::vector<std::string> files;
     app.add_option("files", files, "Files of report lines; standard input when none (or \"-\")");
     app.add_option("-r,--run-id", options.Run_Id,
