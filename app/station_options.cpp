@@ -90,8 +90,8 @@ struct Parser {
     Parser() {
         p.setApplicationDescription("The bench program of the particle-count station.");
         p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        p.addOptions({help, version, folder, pictures, lab_db, trace, screenshots, touch_script, development,
-                      kiosk});
+        p.addOptions(
+            {help, version, folder, pictures, lab_db, trace, screenshots, touch_script, development, kiosk});
     }
 };
 
