@@ -155,7 +155,7 @@ TEST_F(Views_Test, ALabNumberTypedOrScannedLoadsItsRackAndHandsTheSampleOver) {
     ASSERT_EQ(Alerts.Alerts.size(), 1u);
     EXPECT_NE(Alerts.Alerts[0].find("\"AB100002\" is not a lab number"), std::string::npos);
     EXPECT_EQ(Rack_->Rack_Desc, "RACK-A");
-    EXPECT_EQ(G.Selected_Sample, "00100002");
+    EXPECT_EQ(View->Selected_Sample, "00100002");
     EXPECT_EQ(Holder("RACK-C"), "");
     EXPECT_EQ(Holder("RACK-A"), "101");
 }
