@@ -260,7 +260,7 @@ std::optional<Table> Summary_Outstanding_Racks(Sqlite_Db& db, const std::string&
     const std::optional<std::string> wanted = priority ? std::optional(UCase(*priority)) : std::nullopt;
     for (const auto& [id, rack] : s->Racks) {
         if (!rack.Listed || !Equals_No_Case(rack.Lab_Code, lab_code)) continue;
-        Row row{&rack, id};
+        Row row{&rack, id, 0, {}, 0};
         bool has_wanted = !wanted;
         for (const Count& c : rack.Counts) {
             if (!In_Group(c, test_group)) continue;
