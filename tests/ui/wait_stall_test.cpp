@@ -89,7 +89,6 @@ struct WaitStall : Embedded_Test {
         main_form.setObjectName("Form_Test");
         ui::Working_Form_Set forms;
         forms.Main_Form = &main_form;
-        forms.reActivate = [] {};
         login.Screen().Set_Working_Forms(&forms);
         login.resize(1280, 1024);
         login.show();
