@@ -84,7 +84,7 @@ bool Rack_Search::Load_Rack_List(const std::string& test_code) {
 }
 
 std::string Rack_Search::Neighbour_Rack() {
-    const std::string loaded = rack_.Rack_Desc;
+    std::string loaded = rack_.Rack_Desc;
     for (size_t i = 0; i < lst_os.size(); ++i) {
         if (lst_os[i].Text != loaded) continue;
         // With no neighbour that way the loaded rack itself is the answer, so a "NEXT" from the last

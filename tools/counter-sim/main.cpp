@@ -6,9 +6,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -286,7 +286,7 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     CLI::App app{"Particle counter simulator: answers REMOTE+, REMOTE-, S and H on a pseudo-terminal or a "
                  "serial device and sends one report line per count."};
     Options o;
@@ -406,4 +406,10 @@ int main(int argc, char** argv) {
     // Only a link that still points where this run pointed it: another simulator may have taken it over.
     if (!o.Link.empty() && Link_Target(o.Link) == path) ::unlink(o.Link.c_str());
     return rc;
+} catch (const std::exception& e) {
+    std::cerr << "counter-sim: " << e.what() << "\n";
+    return 1;
+} catch (...) {
+    std::cerr << "counter-sim: an unexpected error\n";
+    return 1;
 }

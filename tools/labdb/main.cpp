@@ -338,7 +338,7 @@ int Labdb_Main(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     int rc = Labdb_Main(argc, argv);
     if (!std::cout.flush()) {
         int e = errno;
@@ -347,4 +347,10 @@ int main(int argc, char** argv) {
         return rc != 0 ? rc : 1;
     }
     return rc;
+} catch (const std::exception& e) {
+    std::cerr << "labdb: " << e.what() << "\n";
+    return 1;
+} catch (...) {
+    std::cerr << "labdb: an unexpected error\n";
+    return 1;
 }

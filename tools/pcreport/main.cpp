@@ -131,7 +131,7 @@ int Run_Audit(const Audit_Args& args) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     CLI::App app{"Codes particle-counter report lines (raw panel text or count-log rows) as JSON lines."};
     pcs::tools::Report_Options options;
     app.set_version_flag("--version", "pcreport " PCS_VERSION);
@@ -185,4 +185,10 @@ int main(int argc, char** argv) {
     }
     if (io_error) return 2;
     return state.Any_Bad ? 1 : 0;
+} catch (const std::exception& e) {
+    std::cerr << "pcreport: " << e.what() << "\n";
+    return 1;
+} catch (...) {
+    std::cerr << "pcreport: an unexpected error\n";
+    return 1;
 }
