@@ -162,7 +162,8 @@ TEST(Audit, PageInABrowserShowsWhatTheLogsHold) {
     s.Count("FLUSH", d1, "09:10:00", "19/16/14"); // failed
     s.Count("FLUSH", d1, "09:12:00", "16/14/11");
     s.Count("26000004", d1, "10:10:00", "14/12/9");
-    s.Damage(std::string("\x01\x02\xff\xfe garbage \x00 from the line", 32));
+    static constexpr char garbage[] = "\x01\x02\xff\xfe garbage \x00 from the line";
+    s.Damage(std::string(garbage, sizeof garbage - 1)); // the NUL inside is part of the damage
     const long binary_line = s.Line;
     s.Damage("!LPR1,00:00:28.76,BP,RP");
     const long short_line = s.Line;
