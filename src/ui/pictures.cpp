@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPainter>
+#include <cmath>
 #include <unordered_map>
 
 namespace pcs::ui {
@@ -50,8 +51,8 @@ void Draw_Stretched(QPainter& p, const QRect& t, const QPixmap& pic) {
     p.save();
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const double scale = double(t.height()) / pic.height();
-    const int sc = pic.height() / 4;                                                 // source corner
-    const int tc = std::min({int(sc * scale + 0.5), t.width() / 2, t.height() / 2}); // target corner
+    const int sc = pic.height() / 4;                                                        // source corner
+    const int tc = std::min({int(std::lround(sc * scale)), t.width() / 2, t.height() / 2}); // target corner
     const int sw = pic.width(), sh = pic.height();
     const int xs[] = {0, sc, sw - sc, sw}, ys[] = {0, sc, sh - sc, sh};
     const int xt[] = {t.left(), t.left() + tc, t.right() + 1 - tc, t.right() + 1};

@@ -92,7 +92,7 @@ int Parse_Seconds(std::string_view t) {
     if (t.size() != 8 || t[2] != ':' || t[5] != ':') return -1;
     int v[3];
     for (int i = 0; i < 3; ++i) {
-        char a = t[static_cast<size_t>(i * 3)], b = t[static_cast<size_t>(i * 3 + 1)];
+        char a = t[static_cast<size_t>(i) * 3], b = t[static_cast<size_t>(i) * 3 + 1];
         if (a < '0' || a > '9' || b < '0' || b > '9') return -1;
         v[i] = (a - '0') * 10 + (b - '0');
     }
