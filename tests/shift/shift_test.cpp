@@ -494,9 +494,10 @@ TEST(Shift, FourHundredSamplesNothingLostNothingTwice) {
 #else
     constexpr bool Memory_Is_Sanitized = false;
 #endif
-    if (!Memory_Is_Sanitized)
+    if (!Memory_Is_Sanitized) {
         EXPECT_LE(rss_end, rss_after_10 * 105 / 100)
             << "memory grew from " << rss_after_10 << " kB after 10 samples to " << rss_end << " kB";
+    }
 
     // Every No to the rerun question ended its touch with the slot freed: the phases measured are whole.
     EXPECT_EQ(phases.Freed, alerts.Questions - alerts.Yes_Answers);
