@@ -29,4 +29,11 @@ bool Count_Logs::Log_Check_Standard(bool passed, const std::string& line) {
     return Append(passed ? Passed_Log_Name : Error_Log_Name, line);
 }
 
+bool Count_Logs::Log_Stray_Count(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    if (line.empty()) return false;
+    return Append(Offline_Log_Name, line);
+}
+
 } // namespace pcs

@@ -12,6 +12,9 @@ namespace pcs {
 inline constexpr const char* Active_Log_Name = "PC_Active.csv";
 inline constexpr const char* Passed_Log_Name = "PC_STD_Passed.csv";
 inline constexpr const char* Error_Log_Name = "PC_STD_Error.csv";
+// Reports of counts no run of the station started (one still running when a panel opened, one that
+// came after its stop): kept for the audit, never processed.
+inline constexpr const char* Offline_Log_Name = "PC_Offline.csv";
 inline constexpr const char* Log_Failure_Message = "Could not create PC active log file";
 
 class Count_Logs {
@@ -24,6 +27,8 @@ public:
     bool Log_Active_Count(const std::string& line);
     // Appends the line to the passed or the failed check-standard log; true when it is in it.
     bool Log_Check_Standard(bool passed, const std::string& line);
+    // Appends a report no run took to the offline log, its line end removed.
+    bool Log_Stray_Count(std::string line);
 
     std::filesystem::path Path_Of(const char* name) const { return folder_ / name; }
 

@@ -134,6 +134,18 @@ bool Scale_For_Dilution(Count_Report& r) {
     return true;
 }
 
+void Code_From_Counts(Count_Report& r) {
+    std::string codes[3];
+    for (size_t i = 0; i < 3; ++i) {
+        codes[i] = Get_ISO_Code(std::to_string(r.Value[i]), std::to_string(r.Volume));
+        if (codes[i].empty()) return;
+    }
+    r.Code_2 = codes[0];
+    r.Code_5 = codes[1];
+    r.Code_15 = codes[2];
+    r.Code_Text = codes[0] + "/" + codes[1] + "/" + codes[2];
+}
+
 Report_Parse Parse_Count_Report(std::string_view input, Run_Kind kind) {
     Report_Parse out;
     Count_Report& r = out.Report;

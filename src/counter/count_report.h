@@ -92,6 +92,9 @@ std::array<int32_t, 6> Per_mL_Values(const Count_Report& r);
 // Multiplies Value_1 ... Value_7 by 10 for a 1:10 dilution. False, with nothing changed, when a value
 // would no longer fit 32 bits.
 bool Scale_For_Dilution(Count_Report& r);
+// Codes the first three channels again from the counts and the volume (after a dilution scaled them),
+// as the lab codes what is saved; the code is left as it was when a channel falls outside the table.
+void Code_From_Counts(Count_Report& r);
 
 // The code of the ISO 4406 table applied to an unrounded count per mL: codes 0 to 28 (more than the
 // lower bound, up to and including the upper bound), ">28" above the table, with "≥" in front when

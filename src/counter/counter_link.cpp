@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace pcs {
@@ -74,19 +75,41 @@ void Counter_Link::Start(int16_t comm_port) {
     Set_Run_Button(true);
     iCommPort = comm_port;
     Open_Port(iCommPort);
+    // A count the counter may still be running (a panel closed while its stop did not arrive, a station
+    // that died mid-count) is not this panel's: it is stopped before this panel can start its own.
+    Stop_Quietly();
     Counter_Command("INITIALIZE");
 }
 
 void Counter_Link::Stop() noexcept {
+    // A panel never leaves its count running: its report would come to whichever panel opens next.
+    if (started_) Stop_Quietly();
     port_.Close();
+}
+
+void Counter_Link::Stop_Quietly() noexcept {
+    // No reopen and no message: a counter that cannot be reached is told by the command that follows.
+    Ignoring_Errors([&] {
+        if (port_.Is_Open() && !(Debug_Checked && Debug_Checked()))
+            port_.Write(Lookup_Counter_Command("STOP").Text + CR);
+    });
+    started_ = false;
+    sCounterState = "IDLE";
 }
 
 void Counter_Link::Counter_Command(std::string_view command) {
     iRetries = 0;
     Bffr.clear();
+    line_start_ = 0;
     handed_over_ = false;
     Counter_Command_Entry entry = Lookup_Counter_Command(command);
-    if (entry.Word == "STOP") sCounterState = "IDLE";
+    if (entry.Word == "STOP") {
+        sCounterState = "IDLE";
+        started_ = false;
+    } else if (entry.Word == "START") {
+        started_ = true;
+        acked_ = false;
+    }
     Send_Command(entry.Text);
 }
 
@@ -102,6 +125,7 @@ void Counter_Link::COUNTER_START(std::string_view sample_type, std::string_view 
 void Counter_Link::Open_Port(int16_t port) {
     Apply_Line_Settings_And_Open(port_, port);
     Bffr.clear();
+    line_start_ = 0;
     handed_over_ = false;
 }
 
@@ -169,18 +193,39 @@ void Counter_Link::MSComm1_OnComm(int event_code) {
 
 void Counter_Link::Append_Input(const std::string& s) {
     Bffr += s;
-    if (Bffr.size() > Bffr_Limit) Bffr.erase(0, Bffr.size() - Bffr_Limit / 2);
+    if (Bffr.size() > Bffr_Limit) {
+        size_t dropped = Bffr.size() - Bffr_Limit / 2;
+        Bffr.erase(0, dropped);
+        line_start_ = line_start_ > dropped ? line_start_ - dropped : 0;
+    }
     if (!s.empty() && (s[0] == '\r' || s[0] == '\n')) Check_Buffer();
 }
 
 void Counter_Link::Check_Buffer() {
-    sCounterState = "IDLE";
-    if (Contains(Bffr, "!LPR1")) {
+    // Each completed line on its own: an acknowledgement or a stray report earlier in the buffer says
+    // nothing about the line that just ended.
+    const size_t begin = std::min(line_start_, Bffr.size());
+    const std::string line = Bffr.substr(begin);
+    line_start_ = Bffr.size();
+    const size_t report = line.find("!LPR1");
+    if (report == std::string::npos) {
+        if (started_ && Contains(line, "!S")) acked_ = true;
+        // A late "!REMOTE+" must not re-arm the button of a running count.
+        if (!started_ && Contains(line, "!REMOTE+")) Set_Run_Button(true);
+        return;
+    }
+    // The report of this link's count comes after the counter acknowledged its start; any other
+    // (the counter's own before the start, or a count the link did not start) reaches no sample.
+    if (started_ && (acked_ || line.substr(0, report).find("!S") != std::string::npos)) {
+        started_ = false;
+        sCounterState = "IDLE";
         handed_over_ = true;
         if (Events) Events->On_Report_Received();
-    } else if (Contains(Bffr, "!REMOTE+")) {
-        Set_Run_Button(true);
+        return;
     }
+    Bffr.erase(begin);
+    line_start_ = Bffr.size();
+    if (Events) Events->On_Stray_Report(line);
 }
 
 std::optional<int16_t> Counter_Port_Number(const Settings_Collection& settings) {

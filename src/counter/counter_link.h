@@ -47,8 +47,11 @@ inline constexpr const char* Run_Button_Tag_Counting = "RUN SAMPLE";
 class Counter_Link_Events {
 public:
     virtual ~Counter_Link_Events() = default;
-    // A line end arrived with "!LPR1" in the buffer: the panel closes with "COUNT".
+    // The report of the count this link started arrived: the panel closes with "COUNT".
     virtual void On_Report_Received() = 0;
+    // A report of a count this link did not start (one running when the port was opened, or one that
+    // still came after its stop): it reaches no sample, only the count logs.
+    virtual void On_Stray_Report(const std::string& /*line*/) {}
     // The run button took another picture and tag.
     virtual void On_Run_Button_Changed() {}
     // The close button is hidden while a count runs and shown again when it is stopped.
@@ -74,9 +77,11 @@ public:
     int Run_Button_Image = Run_Button_Disabled;
     std::string Run_Button_Tag;
 
-    // The link's part of the panel load: state idle, button ready, open the port, remote mode.
+    // The link's part of the panel load: state idle, button ready, open the port, stop whatever count
+    // the counter may still be running, remote mode.
     void Start(int16_t comm_port);
-    // The panel's unload: the port is closed, errors ignored.
+    // The panel's unload: a count this link started and that has not ended is stopped first; the port
+    // is closed, errors ignored.
     void Stop() noexcept;
 
     void Counter_Command(std::string_view command);
@@ -91,14 +96,22 @@ public:
     // True once a report has been handed over; later characters are read and dropped until the next
     // command or open, so the text the caller reads ends at the report's line end.
     bool Report_Handed_Over() const { return handed_over_; }
+    // This link sent the start of a count that has neither been stopped nor reported yet. Only a
+    // report that follows the counter's acknowledgement of that start is handed over.
+    bool Counting() const { return started_; }
 
 private:
     void Append_Input(const std::string& s);
+    // "H" written once if the port is open, errors ignored; the link's count is over either way.
+    void Stop_Quietly() noexcept;
     void Set_Button(int image, const char* tag);
 
     Serial_Port& port_;
     Alert_Port& alerts_;
     bool handed_over_ = false;
+    bool started_ = false;  // see Counting()
+    bool acked_ = false;    // the counter answered "!S" to that start
+    size_t line_start_ = 0; // where the line being received begins in Bffr
 };
 
 // COMM_PORT as the link reads it: a 16-bit whole number; nullopt when missing or not a number.

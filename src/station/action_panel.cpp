@@ -82,7 +82,8 @@ void Action_Panel::Load(const Settings_Collection& settings) {
     if (stage_ != Stage::Created) return;
     // Loaded from the start: a load that fails part-way still has its port closed at the unload.
     stage_ = Stage::Loaded;
-    Dilution = Dilution_Look_For(false);
+    Dilution_Visible = !run_.Is_Check_Or_Flush();
+    Dilution = Dilution_Look_For(Dilution_Visible && run_.Dilution_Flag);
     Link.sCounterState = "IDLE";
     share_root_ = Sample_Image_Share(settings, g_);
     Reset_Interface();
@@ -126,6 +127,7 @@ void Action_Panel::Station_Active_Again() {
 }
 
 void Action_Panel::Dilution_Click() {
+    if (!Dilution_Visible) return;
     bool diluted = Dilution.Tag.empty();
     Dilution = Dilution_Look_For(diluted);
     Dilution_Chosen = diluted;
@@ -133,6 +135,8 @@ void Action_Panel::Dilution_Click() {
 }
 
 void Action_Panel::Remove_From_Bath_Click() {
+    // Leaving mid-count stops the count first: its report must not come to the next panel.
+    if (Link.Counting()) Link.Counter_Command("STOP");
     Action = "REMOVE";
     Hide();
 }
@@ -169,7 +173,12 @@ void Action_Panel::Close_Click() {
 
 void Action_Panel::On_Report_Received() {
     Action = "COUNT";
+    Report_Count_Id = run_.Count_Id;
     Hide();
+}
+
+void Action_Panel::On_Stray_Report(const std::string& line) {
+    if (Log_Stray) Log_Stray(line);
 }
 
 void Action_Panel::On_Close_Button_Visible(bool visible) {

@@ -104,6 +104,11 @@ public:
     std::string Action;
     const std::string& Bffr() const { return Link.Bffr; }
     std::optional<bool> Dilution_Chosen;
+    // The count whose report Bffr holds: the run's Count_Id once the report of the count this panel
+    // started arrived, 0 before.
+    uint64_t Report_Count_Id = 0;
+    // Where a report of a count this panel did not start goes (the count logs); it reaches no sample.
+    std::function<void(const std::string&)> Log_Stray;
 
     Counter_Link Link;
 
@@ -112,6 +117,8 @@ public:
     std::string Banner;
     Sample_Pictures Pictures;
     Dilution_Look Dilution;
+    // A check standard or a flush is never scaled: its toggle is not shown.
+    bool Dilution_Visible = true;
     bool Close_Visible = true;
     bool Hidden = false;
 
@@ -119,7 +126,8 @@ public:
     // released (active again as soon as the panel is done with, while its outcome is processed), unloaded
     // (the port closes). Each step is for the one panel: asked again, or out of order, it does nothing.
 
-    // The panel load: toggle to "no dilution" (the run's dilution untouched), lay out, open the counter
+    // The panel load: the toggle shows the run's own dilution (what it shows is what the save applies),
+    // lay out, stop any count the counter still runs, open the counter
     // link on COMM_PORT and put the counter into remote mode.
     void Load(const Settings_Collection& settings);
     bool Loaded() const { return stage_ != Stage::Created; }
@@ -139,6 +147,7 @@ public:
 
 private:
     void On_Report_Received() override;
+    void On_Stray_Report(const std::string& line) override;
     void On_Run_Button_Changed() override { view_.Refresh(); }
     void On_Close_Button_Visible(bool visible) override;
     void Hide();

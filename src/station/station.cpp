@@ -424,6 +424,12 @@ void Station::Run_Sample(int index) {
         p_.Result.saveOk = false;
         Panel_Outcome out = p_.Panel.Show_Action_Panel(run_, static_cast<int16_t>(index));
         if (out.Dilution_Chosen) run_.Dilution_Flag = *out.Dilution_Chosen;
+        if (out.Action == "COUNT" && out.Count_Id != run_.Count_Id) {
+            // Not the count this panel was shown for (another run's, or one left running): it is kept
+            // in the offline log and ends the pass like a closed panel.
+            if (!p_.G.Debug_Mode) p_.Logs.Log_Stray_Count(out.Bffr);
+            out.Action.clear();
+        }
         p_.G.Last_Activity = p_.Time.Now();
         Current_Slot = index;
 
@@ -482,7 +488,8 @@ void Station::process_data(Run& run, const std::string& BytesRead) {
     }
     Count_Report& r = p.Report;
     // A value that would overflow stays unscaled, as it always has.
-    if (run.Scaled_By_Dilution()) Scale_For_Dilution(r);
+    // What is saved is coded again, so the code shown and asked about is the code of what is stored.
+    if (run.Scaled_By_Dilution() && Scale_For_Dilution(r)) Code_From_Counts(r);
     if (!run.Is(Run_Kind::Single)) {
         Save_Sample(run, r, p.Logged);
         ++Samples_Since_Check;

@@ -39,12 +39,17 @@ inline constexpr const char* Reloading_Bath_Status = "RELOADING BATH CONTENT";
 // else when it was closed; and the dilution the technician chose, when the toggle was touched.
 struct Panel_Outcome {
     Panel_Outcome() = default;
-    Panel_Outcome(std::string action, std::string bffr, std::optional<bool> dilution_chosen = std::nullopt)
-        : Action(std::move(action)), Bffr(std::move(bffr)), Dilution_Chosen(dilution_chosen) {}
+    Panel_Outcome(std::string action, std::string bffr, std::optional<bool> dilution_chosen = std::nullopt,
+                  uint64_t count_id = 0)
+        : Action(std::move(action)), Bffr(std::move(bffr)), Dilution_Chosen(dilution_chosen),
+          Count_Id(count_id) {}
 
     std::string Action;
     std::string Bffr;
     std::optional<bool> Dilution_Chosen;
+    // The count the report in Bffr belongs to (the Count_Id of the run the panel started it for); 0
+    // when none. A report of any other count reaches no sample.
+    uint64_t Count_Id = 0;
 };
 
 // The modal action panel, as the run sequence uses it.

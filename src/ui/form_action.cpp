@@ -246,6 +246,8 @@ void form_Action::Refresh() {
                                                                                      : "Start the count");
     img_Close_->setVisible(panel_.Close_Visible);
 
+    shpDilution_->setVisible(panel_.Dilution_Visible);
+    lblDilution_->setVisible(panel_.Dilution_Visible);
     const Dilution_Look& d = panel_.Dilution;
     QPalette p = shpDilution_->palette();
     p.setColor(QPalette::Window, Rgb_To_QColor(d.Shape_Rgb));

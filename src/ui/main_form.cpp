@@ -401,10 +401,15 @@ Panel_Outcome Form_Test::Show_Action_Panel(const Run& run, int16_t sIndex) {
     form->Panel().Set_Run(run, sIndex);
     // The counter link reads the debug box at every send.
     form->Panel().Link.Debug_Checked = [this] { return chk_debug_->isChecked(); };
+    // A report of a count this panel did not start is logged as it arrives, even if the station ends.
+    form->Panel().Log_Stray = [this](const std::string& line) {
+        if (!parts_.G.Debug_Mode) parts_.Logs.Log_Stray_Count(line);
+    };
     action_ = form.get();
     form->exec();
     action_ = nullptr;
-    Panel_Outcome out{form->Panel().Action, form->Panel().Bffr(), form->Panel().Dilution_Chosen};
+    Panel_Outcome out{form->Panel().Action, form->Panel().Bffr(), form->Panel().Dilution_Chosen,
+                      form->Panel().Report_Count_Id};
     // Unloaded for the station at once; the port is closed right after the count has been processed and
     // drawn, since closing a serial port can take longer than drawing the count.
     form->Release_Station();

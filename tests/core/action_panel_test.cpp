@@ -103,9 +103,12 @@ TEST_F(Panel_Fixture, RunWordLayoutShowsNoPicturesAndArmsTheCounter) {
     EXPECT_EQ(panel.Banner, "Run Process Control Sample");
     EXPECT_TRUE(panel.Pictures.Bottom.empty());
     EXPECT_EQ(g.App_State, "IDLE");
-    EXPECT_EQ(port.Written, "REMOTE+\r");
+    EXPECT_EQ(port.Written, "H\rREMOTE+\r"); // whatever the counter still ran is stopped first
     EXPECT_EQ(panel.Link.Run_Button_Tag, "STOP");
-    EXPECT_EQ(panel.Dilution.Caption, "DEFAULT SAMPLING\nNO DILUTION");
+    // A check standard is never scaled: no toggle to show otherwise.
+    EXPECT_FALSE(panel.Dilution_Visible);
+    panel.Dilution_Click();
+    EXPECT_EQ(panel.Dilution_Chosen, std::nullopt);
 }
 
 TEST_F(Panel_Fixture, SamplePicturesAreLookedForOnTheShare) {
@@ -126,31 +129,42 @@ TEST_F(Panel_Fixture, SamplePicturesAreLookedForOnTheShare) {
     EXPECT_TRUE(Find_Sample_Pictures(share.Path(), "  ").Bottom.empty());
 }
 
-TEST_F(Panel_Fixture, DilutionToggleTellsTheRunWhatWasChosen) {
+TEST_F(Panel_Fixture, DilutionToggleShowsTheRunsDilutionAndTellsTheRunWhatWasChosen) {
     pcs::Run diluted = Run::Of_Sample("01100663");
     diluted.Dilution_Flag = true;
     panel.Set_Run(diluted, 0);
     panel.Load(settings);
-    // The load shows "no dilution" but leaves the run's own dilution to the run sequence.
-    EXPECT_EQ(panel.Dilution.Tag, "");
-    EXPECT_EQ(panel.Dilution_Chosen, std::nullopt);
-    panel.Dilution_Click();
+    // What the toggle shows is what the save applies: the run's own dilution, from the load on.
+    EXPECT_TRUE(panel.Dilution_Visible);
     EXPECT_EQ(panel.Dilution.Tag, "10");
     EXPECT_EQ(panel.Dilution.Shape_Rgb, 0x65C473u);
     EXPECT_EQ(panel.Dilution.Caption, "SAMPLE DILUTION\nDILUTION RATIO 1:10");
-    EXPECT_EQ(panel.Dilution_Chosen, true);
+    EXPECT_EQ(panel.Dilution_Chosen, std::nullopt);
     panel.Dilution_Click();
     EXPECT_EQ(panel.Dilution.Tag, "");
     EXPECT_EQ(panel.Dilution.Shape_Rgb, 0x9E9E9Eu);
     EXPECT_EQ(panel.Dilution_Chosen, false);
+    panel.Dilution_Click();
+    EXPECT_EQ(panel.Dilution.Tag, "10");
+    EXPECT_EQ(panel.Dilution_Chosen, true);
 }
 
-TEST_F(Panel_Fixture, ReportEndsThePanelWithCount) {
-    Load("01100663");
+TEST_F(Panel_Fixture, OnlyTheReportOfItsOwnCountEndsThePanelWithCount) {
+    pcs::Run run = Run::Of_Sample("01100663");
+    run.Count_Id = 7;
+    panel.Set_Run(run, 0);
+    std::vector<std::string> strays;
+    panel.Log_Stray = [&](const std::string& line) { strays.push_back(line); };
+    panel.Load(settings);
+    port.Receive(Report + "\r"); // the report of a count this panel did not start
+    EXPECT_EQ(view.Hides, 0);
+    EXPECT_EQ(strays, std::vector<std::string>{Report + "\r"});
+    EXPECT_EQ(panel.Report_Count_Id, 0u);
     panel.Run_Button_Click();
     port.Receive("!S\r" + Report + "\r");
     EXPECT_EQ(panel.Action, "COUNT");
     EXPECT_EQ(view.Hides, 1);
+    EXPECT_EQ(panel.Report_Count_Id, 7u);
     EXPECT_EQ(panel.Bffr(), "!S\r" + Report + "\r");
 }
 
@@ -160,6 +174,7 @@ TEST_F(Panel_Fixture, RemoveFromBathWorksWhileCountingAndWritesNothing) {
     panel.Remove_From_Bath_Click();
     EXPECT_EQ(panel.Action, "REMOVE");
     EXPECT_EQ(view.Hides, 1);
+    EXPECT_EQ(port.Written, "H\rREMOTE+\rS\rH\r"); // the count is stopped, not left to the next panel
     EXPECT_TRUE(remover.Calls.empty());
     EXPECT_TRUE(alerts.Questions.empty());
 }
@@ -181,9 +196,12 @@ TEST_F(Panel_Fixture, ReasonRemovesTheSampleAfterYes) {
 TEST_F(Panel_Fixture, ReasonDoesNothingWhileCountingOrWithoutYes) {
     Load("01100663");
     panel.Run_Button_Click();
+    port.Receive("!S\r"); // acknowledged: the count runs on until its report or its stop
     alerts.Answers = {Answer_Yes};
     panel.Reason_Click(0);
+    panel.Close_Click();
     EXPECT_TRUE(alerts.Questions.empty());
+    EXPECT_EQ(view.Hides, 0);
     panel.Run_Button_Click(); // stop
     alerts.Answers = {Answer_No, Answer_Closed};
     panel.Reason_Click(0);

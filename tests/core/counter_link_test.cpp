@@ -21,6 +21,8 @@ struct Recording_Events : Counter_Link_Events {
         Bffr_At_Report = Link->Bffr;
     }
     void On_Close_Button_Visible(bool v) override { Close_Visible.push_back(v); }
+    std::vector<std::string> Strays;
+    void On_Stray_Report(const std::string& line) override { Strays.push_back(line); }
 };
 
 struct Link_Fixture : ::testing::Test {
@@ -65,9 +67,9 @@ TEST(LineSettings, ParsesTheLinkSettingsAndRejectsNonsense) {
 
 TEST_F(Link_Fixture, StartOpensWithTheLineSettingsInOrderAndSendsRemoteMode) {
     link.Start(3);
-    std::vector<std::string> expected{"close",          "settings 9600,n,8,1", "port 3", "inputlen 1",
-                                      "rthreshold 1",   "sthreshold 1",        "text",   "open",
-                                      "write REMOTE+\r"};
+    std::vector<std::string> expected{"close",        "settings 9600,n,8,1", "port 3", "inputlen 1",
+                                      "rthreshold 1", "sthreshold 1",        "text",   "open",
+                                      "write H\r",    "write REMOTE+\r"};
     EXPECT_EQ(port.Calls, expected);
     EXPECT_EQ(link.sCounterState, "IDLE");
     EXPECT_EQ(link.Run_Button_Tag, "STOP");
@@ -83,12 +85,13 @@ TEST_F(Link_Fixture, EveryCommandEmptiesTheBufferAndCasesDoNotMatter) {
     EXPECT_EQ(link.Bffr, "");
     link.Counter_Command("Stop");
     link.Counter_Command("whatever");
-    EXPECT_EQ(port.Written, "REMOTE+\rS\rH\r\r");
+    EXPECT_EQ(port.Written, "H\rREMOTE+\rS\rH\r\r");
 }
 
 TEST_F(Link_Fixture, OnlyCrOrLfCompletesALine) {
     link.Start(1);
-    link.sCounterState = "COUNTING";
+    link.Run_Button_Click();
+    port.Receive("!S\r");
     port.Receive(Report);
     port.Receive(std::string(5000, 'x'));
     EXPECT_EQ(events.Reports, 0);
@@ -114,7 +117,7 @@ TEST_F(Link_Fixture, ReportAfterAcknowledgementIsHandedOverUpToItsLineEnd) {
     EXPECT_EQ(link.sCounterState, "COUNTING");
     port.Receive("!S\r");
     EXPECT_EQ(events.Reports, 0);
-    EXPECT_EQ(link.sCounterState, "IDLE"); // any completed line
+    EXPECT_EQ(link.sCounterState, "COUNTING"); // until its report or its stop
     port.Receive(Report + "\r\n!REMOTE+\r");
     EXPECT_EQ(events.Reports, 1);
     EXPECT_EQ(events.Bffr_At_Report, "!S\r" + Report + "\r");
@@ -138,7 +141,7 @@ TEST_F(Link_Fixture, RemoteAcknowledgementRearmsTheRunButton) {
     EXPECT_EQ(link.Run_Button_Tag, "");
     link.Run_Button_Click(); // an empty tag does nothing
     EXPECT_EQ(link.sCounterState, "IDLE");
-    EXPECT_EQ(port.Written, "REMOTE+\r");
+    EXPECT_EQ(port.Written, "H\rREMOTE+\r");
     port.Receive("!REMOTE+\r");
     EXPECT_EQ(link.Run_Button_Tag, "STOP");
     EXPECT_EQ(link.Bffr, "!REMOTE+\r");
@@ -155,7 +158,7 @@ TEST_F(Link_Fixture, RunButtonStartsAndStopsTheCount) {
     EXPECT_EQ(link.Run_Button_Tag, "STOP");
     EXPECT_EQ(link.Run_Button_Image, Run_Button_Ready);
     EXPECT_EQ(link.sCounterState, "IDLE");
-    EXPECT_EQ(port.Written, "REMOTE+\rS\rH\r");
+    EXPECT_EQ(port.Written, "H\rREMOTE+\rS\rH\r");
     EXPECT_EQ(events.Close_Visible, (std::vector<bool>{false, true}));
 }
 
@@ -195,7 +198,7 @@ TEST_F(Link_Fixture, FailedWriteIsRetriedOnAReopenedPort) {
     link.Start(2);
     port.Writes_Failing = 1;
     link.Counter_Command("START");
-    EXPECT_EQ(port.Written, "REMOTE+\rS\r");
+    EXPECT_EQ(port.Written, "H\rREMOTE+\rS\r");
     EXPECT_EQ(link.iRetries, 1);
     EXPECT_TRUE(alerts.Alerts.empty());
 }
@@ -227,10 +230,44 @@ TEST_F(Link_Fixture, NonReceiveEventsNeitherReadNorLoseInput) {
     EXPECT_EQ(link.Bffr, "!");
 }
 
-TEST_F(Link_Fixture, UnloadClosesThePort) {
+TEST_F(Link_Fixture, OnlyTheReportOfTheCountThisLinkStartedIsHandedOver) {
+    link.Start(1);
+    port.Receive(Report + "\r"); // a count the counter ran before this panel
+    link.Run_Button_Click();
+    port.Receive(Report + "\r"); // before the counter acknowledged this start: still the earlier one
+    EXPECT_EQ(events.Reports, 0);
+    EXPECT_EQ(events.Strays, (std::vector<std::string>{Report + "\r", Report + "\r"}));
+    EXPECT_EQ(link.Bffr, "");
+    port.Receive("!S\r!REMOTE+\r"); // a late remote-mode answer does not re-arm a running count
+    EXPECT_EQ(link.Run_Button_Tag, "RUN SAMPLE");
+    EXPECT_TRUE(link.Counting());
+    port.Receive(Report + "\r");
+    EXPECT_EQ(events.Reports, 1);
+    EXPECT_EQ(events.Bffr_At_Report, "!S\r!REMOTE+\r" + Report + "\r");
+    EXPECT_FALSE(link.Counting());
+
+    // A count stopped: its report, should it come all the same, is nobody's.
+    link.Counter_Command("START");
+    port.Receive("!S\r");
+    link.Counter_Command("STOP");
+    port.Receive("!H\r" + Report + "\r");
+    EXPECT_EQ(events.Reports, 1);
+    EXPECT_EQ(events.Strays.size(), 3u);
+}
+
+TEST_F(Link_Fixture, UnloadStopsTheCountItStartedBeforeClosingThePort) {
     link.Start(1);
     link.Stop();
     EXPECT_FALSE(port.Is_Open());
+    EXPECT_EQ(port.Written, "H\rREMOTE+\r"); // nothing of its own was running
+    port.Written.clear();
+    link.Start(1);
+    link.Run_Button_Click();
+    port.Receive("!S\r");
+    link.Stop();
+    EXPECT_EQ(port.Written, "H\rREMOTE+\rS\rH\r");
+    EXPECT_FALSE(port.Is_Open());
+    EXPECT_EQ(link.sCounterState, "IDLE");
 }
 
 TEST(ReleaseRemoteMode, OpensWithTheLinkSettingsAndWritesRemoteMinus) {

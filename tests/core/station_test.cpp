@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 using namespace pcs;
@@ -31,6 +32,8 @@ struct Scripted_Panel : Action_Panel_Port {
         if (Outcomes.empty()) return {};
         auto o = Outcomes.front();
         Outcomes.pop_front();
+        // A scripted count is the count the panel was shown for, unless the script names another.
+        if (o.Action == "COUNT" && o.Count_Id == 0) o.Count_Id = run.Count_Id;
         return o;
     }
 };
@@ -336,4 +339,43 @@ TEST_F(Station_Scripted, EveryPassIsACountOfItsOwnAndTheChosenDilutionScalesTheS
     st.Slot_Touch(0);
     EXPECT_FALSE(panel.Diluted.back());
     EXPECT_GT(panel.Counts.back(), panel.Counts[1]);
+}
+
+TEST_F(Station_Scripted, AReportOfAnotherCountReachesNoSample) {
+    st.Load(false, dir.Path());
+    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
+    st.Samples_Since_Check = 0;
+    st.Slots[0].History_Text = "16/14/12 ";
+    backend.Statements.clear();
+    panel.Outcomes = {{"COUNT", Report, std::nullopt, 999}};
+    st.Slot_Touch(0);
+    for (const auto& s : backend.Statements)
+        EXPECT_FALSE(Contains(s, "import_PC002")) << s;
+    EXPECT_TRUE(alerts.Questions.empty());
+    EXPECT_EQ(Trim(st.Slots[0].Lab_Number), "1100007");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "PC_Active.csv"));
+    std::ifstream offline(dir.Path() / "PC_Offline.csv");
+    std::string text((std::istreambuf_iterator<char>(offline)), {});
+    EXPECT_TRUE(Contains(text, "4446,908,51,13")) << text;
+}
+
+TEST_F(Station_Scripted, ARerunSavesWhatThePanelShowedAndAsksAboutTheStoredCode) {
+    st.Load(false, dir.Path());
+    ASSERT_TRUE(st.Process_Sample(0, "1100007", "READY"));
+    st.Samples_Since_Check = 0;
+    st.Slots[0].History_Text = "16/14/12 ";
+    // Diluted, answered Yes; rerun as shown (still diluted), answered Yes; rerun with the toggle turned
+    // off, answered No.
+    alerts.Answers = {Answer_Yes, Answer_Yes, Answer_No};
+    panel.Outcomes = {{"COUNT", Report, true}, {"COUNT", Report}, {"COUNT", Report, false}};
+    st.Slot_Touch(0);
+    EXPECT_EQ(panel.Diluted, (std::vector<bool>{false, true, true}));
+    std::vector<std::string> saved;
+    for (const auto& s : backend.Statements)
+        if (Contains(s, "import_PC002")) saved.push_back(s.substr(s.find("@pc2m"), 20));
+    EXPECT_EQ(saved, (std::vector<std::string>{"@pc2m = '44460', @pc", "@pc2m = '44460', @pc",
+                                               "@pc2m = '4446', @pc5"}));
+    ASSERT_EQ(alerts.Questions.size(), 3u);
+    EXPECT_TRUE(Contains(alerts.Questions[0], "Current count is [18/16/12]")) << alerts.Questions[0];
+    EXPECT_TRUE(Contains(alerts.Questions[2], "Current count is [15/13/8]")) << alerts.Questions[2];
 }

@@ -562,6 +562,105 @@ TEST(Station_End_To_End, ADamagedLabDatabaseIsNamedAndNothingIsWrittenIntoIt) {
     EXPECT_TRUE(Read_File(lab.File) == before);
 }
 
+namespace {
+
+// A check standard cleaner than any sample's history (10/8/7), so no flush comes between the runs.
+const std::vector<long long> Clean_Check_Counts{200, 60, 20, 5, 0, 0, 0, 0};
+// A count that must reach no sample: every channel ends in 1 and 0.
+const std::vector<long long> Stray_Counts{111110, 33310, 1110, 210, 10, 0, 0, 0};
+
+std::vector<nlohmann::json> Results_Of(const Fresh_Lab& lab, const std::string& lab_number) {
+    return Json_Lines(Tool(LABDB_BIN, {"results", QString::fromStdString(lab.File.string()), "--lab-number",
+                                       QString::fromStdString(lab_number)}));
+}
+
+double Pc2(const nlohmann::json& row) {
+    return std::stod(row["PC2"].get<std::string>());
+}
+
+} // namespace
+
+// "Remove from bath" mid-count with the next sample's panel opened at once. The counter here goes on
+// counting after its stop, so the abandoned count's report does come, to the next sample's panel
+// before its own start: it is kept in the offline log and saved for no sample; the next sample's own
+// count is the one saved.
+TEST(Station_End_To_End, AnAbandonedCountReachesNoSampleAndTheNextSavesItsOwn) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    const fs::path reports = dir / "reports.txt";
+    std::ofstream(reports) << Report(Clean_Check_Counts, "CHECK") << "\n"
+                           << Report(Stray_Counts, "SAMPLE") << "\n"
+                           << Report(Sample_Counts, "SAMPLE") << "\n";
+    Counter_Sim sim({"--count-time", "1.5", "--reports", QString::fromStdString(reports.string()), "--fault",
+                     "ignore-stop"});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+    const fs::path folder = Program_Folder(dir / "station", sim.Path);
+    const fs::path offline = folder / "PC_Offline.csv";
+    Station station(folder, lab, lab.Logins[1], "abandoned_count.touch", {},
+                    {"OFFLINE_LOG=" + QString::fromStdString(offline.string())});
+    Station_Run run = station.Finish(100000);
+    ASSERT_EQ(run.Exit, 0) << run.Err << run.Out;
+
+    const std::string abandoned = run.Show("Form_Test/lbl_LabNumber_0");
+    const std::string next = run.Show("Form_Test/lbl_LabNumber_1");
+    EXPECT_NE(run.Show("form_Action/lbl_LabNumber").find(next), std::string::npos);
+    EXPECT_TRUE(Results_Of(lab, abandoned).empty()) << "the abandoned sample has a result";
+    const auto saved = Results_Of(lab, next);
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(Pc2(saved[0]), double(Sample_Counts[0])) << "the next sample saved another count";
+    EXPECT_NE(Read_File(offline).find(",111110,"), std::string::npos) << Read_File(offline);
+    EXPECT_EQ(Read_File(folder / "PC_Active.csv").find(",111110,"), std::string::npos);
+    // The panel left mid-count stopped it, and the next one stopped whatever still ran before its own.
+    const std::string commands = sim.Log();
+    const size_t first_start = commands.find("< S\n", commands.find("< S\n") + 1);
+    ASSERT_NE(first_start, std::string::npos) << commands;
+    EXPECT_NE(commands.find("< H", first_start), std::string::npos) << commands;
+}
+
+// The station killed (kill -9) one moment into a sample's count and started again: the bath comes back
+// from the lab database, the dead count's report (this counter goes on after a stop) is taken by no
+// panel, neither the check standard waiting for its start nor the sample, and the sample is saved once,
+// with its own count.
+TEST(Station_End_To_End, KilledMidCountTheDeadCountIsTakenByNoPanel) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    const fs::path reports = dir / "reports.txt";
+    std::ofstream(reports) << Report(Clean_Check_Counts, "CHECK") << "\n"
+                           << Report(Stray_Counts, "SAMPLE") << "\n"
+                           << Report(Clean_Check_Counts, "CHECK") << "\n"
+                           << Report(Sample_Counts, "SAMPLE") << "\n";
+    // Long enough for the station to start again before the dead count ends.
+    Counter_Sim sim({"--count-time", "6", "--reports", QString::fromStdString(reports.string()), "--fault",
+                     "ignore-stop"});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+    const fs::path folder = Program_Folder(dir / "station", sim.Path);
+    const fs::path offline = folder / "PC_Offline.csv";
+    const QStringList env{"OFFLINE_LOG=" + QString::fromStdString(offline.string()),
+                          "NEVER=" + QString::fromStdString((dir / "never").string())};
+    std::string lab_number;
+    {
+        Station dying(folder, lab, lab.Logins[1], "killed_mid_count.touch", {}, env);
+        lab_number = dying.Wait_Shown("Form_Test/lbl_LabNumber_0", 30000);
+        const std::string panel = dying.Wait_Shown("form_Action/lbl_LabNumber", 60000);
+        ASSERT_NE(panel.find(lab_number), std::string::npos) << panel;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sim.Log().rfind("< S") > sim.Log().find("< S"); }, 5000));
+    } // killed
+    Station again(folder, lab, lab.Logins[1], "after_the_kill.touch", {}, env);
+    Station_Run run = again.Finish(100000);
+    ASSERT_EQ(run.Exit, 0) << run.Err << run.Out;
+    EXPECT_EQ(run.Show("Form_Test/lbl_LabNumber_0"), lab_number) << "the bath did not come back";
+
+    const auto saved = Results_Of(lab, lab_number);
+    ASSERT_EQ(saved.size(), 1u) << "saved " << saved.size() << " times";
+    EXPECT_EQ(Pc2(saved[0]), double(Sample_Counts[0]));
+    EXPECT_NE(Read_File(offline).find(",111110,"), std::string::npos);
+    const std::string passed = Read_File(folder / "PC_STD_Passed.csv");
+    EXPECT_EQ(passed.find(",111110,"), std::string::npos) << passed;
+    EXPECT_EQ(passed.find("SAMPLE"), std::string::npos) << passed;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

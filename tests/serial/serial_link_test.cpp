@@ -78,7 +78,7 @@ TEST(SerialLink, RemoteModeArmsTheRunButton) {
     ASSERT_TRUE(rig.port->Is_Open());
     rig.panel->Link.Set_Run_Button(false); // the acknowledgement has not arrived yet
     EXPECT_TRUE(rig.Wait([&] { return rig.panel->Link.Run_Button_Tag == "STOP"; }));
-    EXPECT_EQ(rig.panel->Bffr(), "!REMOTE+\r");
+    EXPECT_EQ(rig.panel->Bffr(), "!H\r!REMOTE+\r");
     EXPECT_EQ(rig.panel->Action, "");
     EXPECT_TRUE(rig.alerts.Alerts.empty());
 }
@@ -87,7 +87,7 @@ TEST(SerialLink, StartedCountEndsThePanelWithTheReport) {
     Sim sim({"--count-time", "0.2", "--reports", EXAMPLES_DIR "/reports.txt"});
     ASSERT_FALSE(sim.Path.empty());
     Panel_Rig rig(sim.Path, "01100663");
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     rig.panel->Run_Button_Click();
     EXPECT_FALSE(rig.panel->Close_Visible);
     ASSERT_TRUE(rig.Wait([&] { return rig.view.Hides > 0; }));
@@ -99,7 +99,7 @@ TEST(SerialLink, CommandsAreCaseInsensitiveAtBothEnds) {
     Sim sim({"--count-time", "5"});
     ASSERT_FALSE(sim.Path.empty());
     Panel_Rig rig(sim.Path);
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     rig.panel->Link.Counter_Command("start");
     EXPECT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!S\r"; }));
     rig.panel->Link.Counter_Command("Stop");
@@ -116,17 +116,17 @@ TEST(SerialLink, ReportOfAnAbandonedRunDoesNotReachTheNextPanel) {
     ASSERT_FALSE(sim.Path.empty());
     {
         Panel_Rig rig(sim.Path, "01100663");
-        ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+        ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
         rig.panel->Run_Button_Click();
         rig.panel->Remove_From_Bath_Click(); // the port closes while the counter still counts
     }
     QTest::qWait(600); // the report goes out with nobody listening
     Panel_Rig next(sim.Path, "01100664");
-    ASSERT_TRUE(next.Wait([&] { return next.panel->Bffr() == "!REMOTE+\r" || next.view.Hides > 0; }));
+    ASSERT_TRUE(next.Wait([&] { return next.panel->Bffr() == "!H\r!REMOTE+\r" || next.view.Hides > 0; }));
     QTest::qWait(100);
     EXPECT_EQ(next.view.Hides, 0);
     EXPECT_EQ(next.panel->Action, "");
-    EXPECT_EQ(next.panel->Bffr(), "!REMOTE+\r");
+    EXPECT_EQ(next.panel->Bffr(), "!H\r!REMOTE+\r");
 }
 
 TEST(SerialLink, UnavailableDeviceGetsTenReopensThenTheMessage) {
@@ -146,7 +146,7 @@ TEST(SerialLink, CounterGoneBetweenCommandsGivesTheMessage) {
     auto sim = std::make_unique<Sim>(QStringList{"--count-time", "5"});
     ASSERT_FALSE(sim->Path.empty());
     Panel_Rig rig(sim->Path);
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     sim->Stop();
     ASSERT_TRUE(rig.Wait([&] { return !rig.port->Is_Open(); })); // the hang-up reaches the port
     rig.panel->Run_Button_Click();
@@ -160,7 +160,7 @@ TEST(SerialLinkFaults, ReportWithoutLineEndNeverEndsThePanel) {
     Sim sim({"--count-time", "0.1", "--reports", EXAMPLES_DIR "/reports.txt", "--fault", "no-line-end"});
     ASSERT_FALSE(sim.Path.empty());
     Panel_Rig rig(sim.Path);
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     rig.panel->Run_Button_Click();
     ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!S\r" + Example_Report; }));
     QTest::qWait(300);
@@ -177,7 +177,7 @@ TEST(SerialLinkFaults, GarbageThenAGoodReport) {
              "--fault-count", "1"});
     ASSERT_FALSE(sim.Path.empty());
     Panel_Rig rig(sim.Path);
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     rig.panel->Run_Button_Click();
     ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr().size() > 100 && rig.panel->Bffr().back() == '\r'; }));
     EXPECT_EQ(rig.view.Hides, 0);
@@ -207,7 +207,7 @@ TEST(SerialLinkFaults, LineDroppedInTheMiddleOfAReport) {
     Sim sim({"--count-time", "0.1", "--reports", EXAMPLES_DIR "/reports.txt", "--fault", "drop"});
     ASSERT_FALSE(sim.Path.empty());
     Panel_Rig rig(sim.Path);
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     rig.panel->Run_Button_Click();
     EXPECT_TRUE(rig.Wait([&] { return rig.panel->Bffr().size() > 10; }));
     EXPECT_TRUE(sim.Finished(15000));
@@ -224,7 +224,7 @@ TEST(SerialLinkFaults, CharactersPacedAtTheLineRate) {
     Sim sim({"--count-time", "0.05", "--reports", EXAMPLES_DIR "/reports.txt", "--pace"});
     ASSERT_FALSE(sim.Path.empty());
     Panel_Rig rig(sim.Path);
-    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!REMOTE+\r"; }));
+    ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr() == "!H\r!REMOTE+\r"; }));
     rig.panel->Run_Button_Click();
     ASSERT_TRUE(rig.Wait([&] { return rig.view.Hides > 0; }));
     EXPECT_EQ(rig.panel->Action, "COUNT");

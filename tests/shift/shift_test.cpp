@@ -171,7 +171,7 @@ public:
             panel.Close_Click();
         }
         Counter_Time += Steady::now() - counting;
-        Panel_Outcome out{panel.Action, panel.Bffr()};
+        Panel_Outcome out{panel.Action, panel.Bffr(), panel.Dilution_Chosen, panel.Report_Count_Id};
         panel.Unload();
         Run run{in_hand.Id(), out.Action, out.Bffr};
         ++Runs;

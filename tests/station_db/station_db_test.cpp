@@ -67,6 +67,8 @@ struct Scripted_Panel : Action_Panel_Port {
         if (Outcomes.empty()) return {};
         Panel_Outcome o = Outcomes.front();
         Outcomes.pop_front();
+        // A scripted count is the count the panel was shown for.
+        if (o.Action == "COUNT") o.Count_Id = run.Count_Id;
         return o;
     }
 };

@@ -80,7 +80,7 @@ TEST(FormAction, CheckStandardCountsOnTheLiveCounterAndCloses) {
     Action_Rig rig(sim.Path, "CHECK");
     bool counting_drawn = false;
     const int result = rig.Exec([&] {
-        ASSERT_TRUE(Wait([&] { return rig.form->Panel().Bffr() == "!REMOTE+\r"; }));
+        ASSERT_TRUE(Wait([&] { return rig.form->Panel().Bffr() == "!H\r!REMOTE+\r"; }));
         EXPECT_EQ(rig.Find<QLabel>("lbl_Banner")->text(), "Run Process Control Sample");
         EXPECT_FALSE(rig.Find("img_action_0")->isVisible());
         EXPECT_FALSE(rig.Find("img_sample_0")->isVisible());
@@ -110,7 +110,7 @@ TEST(FormAction, SampleLayoutDrawsPicturesToggleAndRemoves) {
     Action_Rig rig(sim.Path, "01100663");
     pcs::test::Write_Sample_Photos(Sample_Picture_Folder(rig.share.Path()), "01100663", true, true);
     const int result = rig.Exec([&] {
-        ASSERT_TRUE(Wait([&] { return rig.form->Panel().Bffr() == "!REMOTE+\r"; }));
+        ASSERT_TRUE(Wait([&] { return rig.form->Panel().Bffr() == "!H\r!REMOTE+\r"; }));
         EXPECT_EQ(rig.Find<QLabel>("lbl_LabNumber")->text(), "Labnumber : 01100663");
         EXPECT_FALSE(rig.Find("lbl_Banner")->isVisible());
         EXPECT_EQ(rig.Find<QLabel>("lbl_action_desc_1")->text(), "TOO MUCH WATER PRESENT");

@@ -173,7 +173,7 @@ private:
         if (cmd == "S") {
             report_due_ = Steady::now() + std::chrono::duration_cast<Steady::duration>(
                                               std::chrono::duration<double>(std::max(0.0, o_.Count_Time)));
-        } else if (cmd == "H") {
+        } else if (cmd == "H" && !Fault("ignore-stop")) {
             report_due_.reset();
         }
     }
@@ -310,8 +310,9 @@ int main(int argc, char** argv) try {
     app.add_option("--sample-id", o.Sample_Id, "Sample identifier field of the report");
     app.add_option("--seed", o.Seed, "Seed of the drawn counts (0: a fresh one each start)");
     app.add_option("--fault", o.Faults,
-                   "Fault mode, may be repeated: no-line-end, garbage, silence, drop, paced")
-        ->check(CLI::IsMember({"no-line-end", "garbage", "silence", "drop", "paced"}));
+                   "Fault mode, may be repeated: no-line-end, garbage, silence, drop, paced, ignore-stop "
+                   "(H is acknowledged but the count goes on to its report)")
+        ->check(CLI::IsMember({"no-line-end", "garbage", "silence", "drop", "paced", "ignore-stop"}));
     app.add_option("--fault-count", o.Fault_Count, "Faults apply to this many counts only (0: all)")
         ->check(CLI::NonNegativeNumber);
     app.add_flag("--pace", o.Pace, "Send characters at the 9600-baud rate (about 1.04 ms each)");
