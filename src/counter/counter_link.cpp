@@ -209,7 +209,13 @@ void Counter_Link::Check_Buffer() {
     line_start_ = Bffr.size();
     const size_t report = line.find("!LPR1");
     if (report == std::string::npos) {
-        if (started_ && Contains(line, "!S")) acked_ = true;
+        if (started_ && !acked_ && Contains(line, "!S")) {
+            // What came before the acknowledgement (the answer to a stop sent just before this start)
+            // is not part of this count: the text handed over begins with "!S".
+            acked_ = true;
+            Bffr.erase(0, begin);
+            line_start_ = Bffr.size();
+        }
         // A late "!REMOTE+" must not re-arm the button of a running count.
         if (!started_ && Contains(line, "!REMOTE+")) Set_Run_Button(true);
         return;

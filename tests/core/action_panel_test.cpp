@@ -273,7 +273,7 @@ TEST_F(Panel_Fixture, ThePortOpensAtTheLoadAndClosesOnceAtTheUnload) {
     Load("CHECK");
     Load("CHECK"); // shown again: not loaded again
     EXPECT_EQ(port.Count_Calls("open"), 1);
-    EXPECT_EQ(port.Written, "REMOTE+\r");
+    EXPECT_EQ(port.Written, "H\rREMOTE+\r") << "a count left running is stopped before remote mode";
     EXPECT_TRUE(port.Is_Open());
 
     clock.Advance(5s);

@@ -181,8 +181,11 @@ TEST(SerialLinkFaults, GarbageThenAGoodReport) {
     rig.panel->Run_Button_Click();
     ASSERT_TRUE(rig.Wait([&] { return rig.panel->Bffr().size() > 100 && rig.panel->Bffr().back() == '\r'; }));
     EXPECT_EQ(rig.view.Hides, 0);
+    // A line that is no report does not end the count: the technician stops it and runs it again.
+    EXPECT_EQ(rig.panel->Link.sCounterState, "COUNTING");
+    rig.panel->Run_Button_Click();
     EXPECT_EQ(rig.panel->Link.sCounterState, "IDLE");
-    rig.panel->Link.Counter_Command("START"); // the technician runs it again
+    rig.panel->Link.Counter_Command("START");
     ASSERT_TRUE(rig.Wait([&] { return rig.view.Hides > 0; }));
     EXPECT_EQ(rig.panel->Action, "COUNT");
     EXPECT_EQ(rig.panel->Bffr(), "!S\r" + Example_Report + "\r");

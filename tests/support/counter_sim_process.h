@@ -56,8 +56,10 @@ public:
             }
         }
     }
-    // What the simulator logged of the commands it received.
+    // What the simulator logged of the commands it received. The event loop runs a moment first: a
+    // caller that waited on the station without it has left the simulator's output in the pipe.
     std::string Log() {
+        QTest::qWait(50);
         log_ += proc_.readAllStandardError().toStdString();
         return log_;
     }

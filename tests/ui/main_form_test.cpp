@@ -55,7 +55,7 @@ private:
             QTest::mouseClick(a->findChild<QWidget*>("img_Close"), Qt::LeftButton);
             return;
         }
-        if (p.Link.Run_Button_Tag != Run_Button_Tag_Stopped || p.Bffr() != "!REMOTE+\r") return;
+        if (p.Link.Run_Button_Tag != Run_Button_Tag_Stopped || !p.Bffr().ends_with("!REMOTE+\r")) return;
         Runs.push_back(p.sLabNumber);
         QTest::mouseClick(a->findChild<QWidget*>("img_RunSample"), Qt::LeftButton);
     }
