@@ -65,7 +65,8 @@ void Press_Run_When_Ready(ui::Form_Test& form, QTimer& timer) {
         ui::form_Action* a = form.Action_Form();
         if (!a || !a->isVisible()) return;
         Action_Panel& p = a->Panel();
-        if (p.Link.Run_Button_Tag == Run_Button_Tag_Stopped && p.Bffr().ends_with("!REMOTE+\r")) p.Run_Button_Click();
+        if (p.Link.Run_Button_Tag == Run_Button_Tag_Stopped && p.Bffr().ends_with("!REMOTE+\r"))
+            p.Run_Button_Click();
     });
     timer.start(1);
 }
