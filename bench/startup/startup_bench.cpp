@@ -129,13 +129,16 @@ private:
             return;
         }
         Say("login");
-        trace_at_login_ = trace_.Size();
-        cpu_at_login_ = Cpu_Seconds();
-        Start_Clock();
-        // The keyboard is modal: its keys are touched from a timer running inside its loop.
+        // The keyboard is modal: its keys are touched from a timer running inside its loop, once the
+        // keyboard is up and the station no longer waits (the lab database's check, which starts after
+        // the login screen's first paint, ignores touches). The clock starts at the typing.
         auto* keys = new QTimer(this);
         keys->setInterval(1);
         connect(keys, &QTimer::timeout, this, [this, keys] {
+            if (pcs::ui::Screen_Wait::Waiting()) return;
+            trace_at_login_ = trace_.Size();
+            cpu_at_login_ = Cpu_Seconds();
+            Start_Clock();
             if (!pcs::app::Type_On_Keyboard(Password)) return;
             keys->stop();
             phase_ = 2;

@@ -118,6 +118,9 @@ void Form_Search::Build() {
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName("Timer1");
     Timer1_->setSingleShot(true);
+    // To the millisecond: a coarse timer may fire up to 5 % early or late, which would blur what the
+    // pick itself costs beside its fixed pause.
+    Timer1_->setTimerType(Qt::PreciseTimer);
     Timer1_->setInterval(Auto_Pick_Interval_Ms);
     connect(Timer1_, &QTimer::timeout, this, [this] { Touch([&] { search_.Timer1_Timer(); }); });
 }
