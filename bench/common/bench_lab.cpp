@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
@@ -22,7 +23,8 @@ Bench_Lab::Bench_Lab(const std::string& name) {
 
 Bench_Lab::~Bench_Lab() {
     std::error_code ec;
-    fs::remove_all(folder_, ec);
+    // BENCH_KEEP=1 leaves the folder (its lab database and statement trace) for a look afterwards.
+    if (!std::getenv("BENCH_KEEP")) fs::remove_all(folder_, ec);
 }
 
 std::string Bench_Lab::Connect_String() const {
