@@ -108,14 +108,13 @@ private:
 
 // Built in the station's start-up order: the shared values and records first (creating the rack
 // loads settings.txt), then the login screen; the working forms at the first accepted login.
-struct Station_App::Parts final : Working_Forms {
+struct Station_App::Parts final : Working_Forms, Header_Actions {
     explicit Parts(const Station_Options& o) : options(o) {
         database.Set_Fallback_Connect_String(Fallback_Connect_String(o.Program_Folder));
         technician.Station = "PARTICLE COUNT";
         header.showStation();
         login.Set_Counter(&port, &rack.Settings);
         header.Timer = &login.Screen();
-        header.Bar().Login = &login.Screen();
         status.Attach_Status_Label(header.lbl_Status());
         alerts.Set_Fallback_Owner(&login);
         waits.Owner = [this]() -> QWidget* {
@@ -129,9 +128,15 @@ struct Station_App::Parts final : Working_Forms {
                          [this](const std::string& test_code) {
                              db::Show_Document(database, browser, documents.Server, test_code);
                          });
-        login.Screen().Set_Working_Forms(this);
-        header.Bar().Reload_Settings = [this] { rack.Load_Software_settings(); };
     }
+
+    // ---- Header_Actions: where the header's touches go ----------------------------------------------
+    void Lock() override { login.Screen().showSplash(); }
+    // The toolbox's runs go to the main form's station, once there is one.
+    void Toolbox_Run(Run_Kind kind) override {
+        if (main_form) main_form->Model().Toolbox_Run(kind);
+    }
+    void Reload_Settings() override { rack.Load_Software_settings(); }
 
     // ---- Working_Forms: the login screen's view of the three working forms --------------------------
     Saved_Window_Positions Positions() const override { return set.Positions(); }
@@ -173,8 +178,6 @@ struct Station_App::Parts final : Working_Forms {
                          [&station] { station.reActivate(); });
         QObject::connect(&set, &ui::Working_Form_Set::Hibernating, main_form.get(),
                          [&station] { station.Hibernate(); });
-        // The toolbox's runs go to the main form's station.
-        header.Bar().Runs = &station;
         // The header bar across the top, the rack view under it at the left, the main form under it at
         // the right; the main form keeps its histogram window beside itself.
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -213,9 +216,9 @@ struct Station_App::Parts final : Working_Forms {
     Qt_Serial_Port port{Counter_Device_Path(rack.Settings)};
     db::Document_Config documents{db::Document_Config_From_Environment()};
     browser::Process_Browser browser{documents.Browser_Program};
-    ui::Form_Login login{g, clock, technician, alerts, g.Connect_String};
+    ui::Form_Login login{g, clock, technician, alerts, g.Connect_String, this};
     Login_App_Exit app_exit{login};
-    ui::Form_Header header{g, clock, technician, status, alerts};
+    ui::Form_Header header{g, clock, technician, status, alerts, *this};
     ui::Working_Form_Set set;
     std::unique_ptr<ui::Form_Test> main_form;
     std::unique_ptr<Station_Main_Form> main_port;

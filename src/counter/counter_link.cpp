@@ -62,7 +62,8 @@ Counter_Command_Entry Lookup_Counter_Command(std::string_view word) {
     return {w, "", ""};
 }
 
-Counter_Link::Counter_Link(Serial_Port& port, Alert_Port& alerts) : port_(port), alerts_(alerts) {
+Counter_Link::Counter_Link(Serial_Port& port, Alert_Port& alerts, const Counter_Drive* drive)
+    : port_(port), alerts_(alerts), drive_(drive) {
     port_.Set_Comm_Handler([this](int code) { MSComm1_OnComm(code); });
 }
 
@@ -90,8 +91,7 @@ void Counter_Link::Stop() noexcept {
 void Counter_Link::Stop_Quietly() noexcept {
     // No reopen and no message: a counter that cannot be reached is told by the command that follows.
     Ignoring_Errors([&] {
-        if (port_.Is_Open() && !(Debug_Checked && Debug_Checked()))
-            port_.Write(Lookup_Counter_Command("STOP").Text + CR);
+        if (port_.Is_Open() && !Held_Back()) port_.Write(Lookup_Counter_Command("STOP").Text + CR);
     });
     started_ = false;
     sCounterState = "IDLE";
@@ -131,7 +131,7 @@ void Counter_Link::Open_Port(int16_t port) {
 
 void Counter_Link::Send_Command(const std::string& text) {
     for (;;) {
-        if (Debug_Checked && Debug_Checked()) return;
+        if (Held_Back()) return;
         if (port_.Is_Open()) {
             try {
                 port_.Write(text + CR);

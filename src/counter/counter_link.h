@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,16 +57,23 @@ public:
     virtual void On_Close_Button_Visible(bool /*visible*/) {}
 };
 
+// Whether the link's commands reach the counter at all: a development station's debug box can keep
+// every command back (asked at each send).
+class Counter_Drive {
+public:
+    virtual ~Counter_Drive() = default;
+    virtual bool Counter_Driven() const = 0;
+};
+
 class Counter_Link {
 public:
-    // The link installs itself as the port's event handler for its lifetime.
-    Counter_Link(Serial_Port& port, Alert_Port& alerts);
+    // The link installs itself as the port's event handler for its lifetime. Without a drive, every
+    // command is sent.
+    Counter_Link(Serial_Port& port, Alert_Port& alerts, const Counter_Drive* drive = nullptr);
     ~Counter_Link();
     Counter_Link(const Counter_Link&) = delete;
     Counter_Link& operator=(const Counter_Link&) = delete;
 
-    // The main form's debug check box, read at each send; while it answers true nothing is written.
-    std::function<bool()> Debug_Checked;
     Counter_Link_Events* Events = nullptr;
 
     int16_t iCommPort = 0;
@@ -106,8 +112,11 @@ private:
     void Stop_Quietly() noexcept;
     void Set_Button(int image, const char* tag);
 
+    bool Held_Back() const { return drive_ && !drive_->Counter_Driven(); }
+
     Serial_Port& port_;
     Alert_Port& alerts_;
+    const Counter_Drive* drive_;
     bool handed_over_ = false;
     bool started_ = false;  // see Counting()
     bool acked_ = false;    // the counter answered "!S" to that start

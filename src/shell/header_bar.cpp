@@ -28,7 +28,7 @@ Header_Layout Resize_Panel(Header_Layout l, int16_t iWidth) {
 }
 
 void Header_Bar::img_Login_Click() {
-    if (Login) Login->showSplash();
+    actions_.Lock();
 }
 
 void Header_Bar::img_iso_Click() {
@@ -42,7 +42,7 @@ void Header_Bar::img_config_Click() {
         const Time_Point shown = clock_.Now();
         Show_Status(status_, g_, std::string(Settings_Status_Text));
         try {
-            if (Reload_Settings) Reload_Settings();
+            actions_.Reload_Settings();
         } catch (...) {
             Show_Status(status_, g_, std::string()); // no banner left standing over the alert
             throw;
@@ -52,7 +52,7 @@ void Header_Bar::img_config_Click() {
             view_.Process_Events();
         Show_Status(status_, g_, std::string());
     } else if (const std::optional<Run_Kind> run = Toolbox_Run_Kind(action)) {
-        if (Runs) Runs->Toolbox_Run(*run);
+        actions_.Toolbox_Run(*run);
     }
 }
 

@@ -9,13 +9,11 @@
 #include "shell/working_forms.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace pcs {
 
 class Settings_Collection;
-class Login_Screen;
 
 inline constexpr const char* Settings_Status_Text = "Initializing software settings";
 
@@ -47,19 +45,24 @@ public:
     virtual void Show_Document(const std::string& test_code) = 0;
 };
 
+// Where the header's touches go beyond the header itself: the lock, the toolbox's runs and the
+// settings reload. Each does nothing until the composition root answers it (the runs wait for the main
+// form, which comes with the first login).
+class Header_Actions : public Toolbox_Run_Port {
+public:
+    virtual void Lock() {}
+    void Toolbox_Run(Run_Kind /*kind*/) override {}
+    virtual void Reload_Settings() {}
+};
+
 class Header_Bar {
 public:
-    Header_Bar(Globals& g, const Clock& clock, Employee& employee, Status_Port& status, Header_View& view)
-        : g_(g), clock_(clock), employee_(employee), status_(status), view_(view) {}
+    Header_Bar(Globals& g, const Clock& clock, Employee& employee, Status_Port& status, Header_View& view,
+               Header_Actions& actions)
+        : g_(g), clock_(clock), employee_(employee), status_(status), view_(view), actions_(actions) {}
 
     std::string User_Desc;
     std::string Station;
-
-    // Where lock, runs and settings reloads go; unset ones do nothing (the runs wait for the main
-    // form, which comes with the first login).
-    Login_Screen* Login = nullptr;
-    Toolbox_Run_Port* Runs = nullptr;
-    std::function<void()> Reload_Settings;
 
     void showUser() { User_Desc = User_Caption(employee_); }
     void showStation() { Station = Station_Caption(employee_, g_); }
@@ -75,6 +78,7 @@ private:
     Employee& employee_;
     Status_Port& status_;
     Header_View& view_;
+    Header_Actions& actions_;
 };
 
 } // namespace pcs

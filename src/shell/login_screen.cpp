@@ -9,8 +9,8 @@
 namespace pcs {
 
 Login_Screen::Login_Screen(Globals& g, const Clock& clock, Employee& employee, Alert_Port& alerts,
-                           Login_View& view)
-    : g_(g), clock_(clock), employee_(employee), alerts_(alerts), view_(view) {}
+                           Login_View& view, Working_Forms* forms)
+    : g_(g), clock_(clock), employee_(employee), alerts_(alerts), view_(view), forms_(forms) {}
 
 void Login_Screen::Load(const std::string& connect_string) {
     g_.Connect_String = connect_string;

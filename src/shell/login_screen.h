@@ -40,15 +40,14 @@ public:
 
 class Login_Screen final : public Hibernation_Timer {
 public:
-    Login_Screen(Globals& g, const Clock& clock, Employee& employee, Alert_Port& alerts, Login_View& view);
+    // The working forms: none until the composition root builds them, or in a screen of its own.
+    Login_Screen(Globals& g, const Clock& clock, Employee& employee, Alert_Port& alerts, Login_View& view,
+                 Working_Forms* forms = nullptr);
 
     bool intInput = false;   // the last password check's answer
     bool First_Login = true; // until the first completed login entry
     Saved_Window_Positions Saved_Positions;
     bool Timer1_Enabled = false;
-
-    // The working forms; none until the composition root has built them.
-    void Set_Working_Forms(Working_Forms* forms) { forms_ = forms; }
 
     // The screen's load: connection string and palette, state "IDLE", activity now, debug off.
     void Load(const std::string& connect_string);
@@ -76,7 +75,7 @@ private:
     Employee& employee_;
     Alert_Port& alerts_;
     Login_View& view_;
-    Working_Forms* forms_ = nullptr;
+    Working_Forms* forms_;
 };
 
 } // namespace pcs

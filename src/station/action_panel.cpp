@@ -67,8 +67,9 @@ std::filesystem::path Sample_Image_Share(const Settings_Collection& settings, co
 }
 
 Action_Panel::Action_Panel(Globals& g, const Clock& clock, Alert_Port& alerts, Serial_Port& port,
-                           Sample_Remover& remover, Action_Panel_View& view)
-    : Link(port, alerts), g_(g), clock_(clock), alerts_(alerts), remover_(remover), view_(view) {
+                           Sample_Remover& remover, Action_Panel_View& view, Panel_Host* host)
+    : Link(port, alerts, host), g_(g), clock_(clock), alerts_(alerts), remover_(remover), view_(view),
+      host_(host) {
     Link.Events = this;
 }
 
@@ -178,7 +179,7 @@ void Action_Panel::On_Report_Received() {
 }
 
 void Action_Panel::On_Stray_Report(const std::string& line) {
-    if (Log_Stray) Log_Stray(line);
+    if (host_) host_->Keep_Stray_Count(line);
 }
 
 void Action_Panel::On_Close_Button_Visible(bool visible) {

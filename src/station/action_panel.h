@@ -89,10 +89,19 @@ public:
     virtual void Refresh() {}
 };
 
+// What the station that shows a panel tells it: whether the counter is driven at all (the counter
+// link asks at each send), and where a report of a count the panel did not start is kept (it reaches
+// no sample). Without a host the counter is driven and such a report is dropped.
+class Panel_Host : public Counter_Drive {
+public:
+    bool Counter_Driven() const override { return true; }
+    virtual void Keep_Stray_Count(const std::string& /*line*/) {}
+};
+
 class Action_Panel : private Counter_Link_Events {
 public:
     Action_Panel(Globals& g, const Clock& clock, Alert_Port& alerts, Serial_Port& port,
-                 Sample_Remover& remover, Action_Panel_View& view);
+                 Sample_Remover& remover, Action_Panel_View& view, Panel_Host* host = nullptr);
 
     // The caller's, before the show: the run in hand and its bath slot (-1 for none).
     void Set_Run(const Run& run, int16_t index);
@@ -107,8 +116,6 @@ public:
     // The count whose report Bffr holds: the run's Count_Id once the report of the count this panel
     // started arrived, 0 before.
     uint64_t Report_Count_Id = 0;
-    // Where a report of a count this panel did not start goes (the count logs); it reaches no sample.
-    std::function<void(const std::string&)> Log_Stray;
 
     Counter_Link Link;
 
@@ -160,6 +167,7 @@ private:
     Alert_Port& alerts_;
     Sample_Remover& remover_;
     Action_Panel_View& view_;
+    Panel_Host* host_;
     std::filesystem::path share_root_;
     Run run_;
 };

@@ -427,7 +427,7 @@ void Station::Run_Sample(int index) {
         if (out.Action == "COUNT" && out.Count_Id != run_.Count_Id) {
             // Not the count this panel was shown for (another run's, or one left running): it is kept
             // in the offline log and ends the pass like a closed panel.
-            if (!p_.G.Debug_Mode) p_.Logs.Log_Stray_Count(out.Bffr);
+            Keep_Stray_Count(out.Bffr);
             out.Action.clear();
         }
         p_.G.Last_Activity = p_.Time.Now();
@@ -473,6 +473,10 @@ void Station::Run_Sample(int index) {
 
 void Station::process_data(const std::string& BytesRead) {
     process_data(run_, BytesRead);
+}
+
+void Station::Keep_Stray_Count(const std::string& line) {
+    if (!p_.G.Debug_Mode) p_.Logs.Log_Stray_Count(line);
 }
 
 void Station::process_data(Run& run, const std::string& BytesRead) {

@@ -166,6 +166,9 @@ public:
     // The same for a run given with the report (a report replayed from elsewhere than the panel); the
     // run learns whether it must be repeated.
     void process_data(Run& run, const std::string& BytesRead);
+    // A report of a count no panel started: kept in the offline count log (not in debug mode), saved
+    // for no sample.
+    void Keep_Stray_Count(const std::string& line);
 
     // ---- the result table, the rack header and the count-down ---------------------------------------
     void Show_Results(const std::string& run_id, const std::string& code_text,

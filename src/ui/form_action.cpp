@@ -38,9 +38,10 @@ Touch_Label* Make_Touch(const QString& name, const QString& accessible, QWidget*
 } // namespace
 
 form_Action::form_Action(Globals& g, const Clock& clock, Alert_Port& alerts, Serial_Port& port,
-                         Sample_Remover& remover, const Settings_Collection& settings, QWidget* parent)
+                         Sample_Remover& remover, const Settings_Collection& settings, Panel_Host* host,
+                         QWidget* parent)
     : Framed_Panel(parent), g_(g), alerts_(alerts), settings_(settings),
-      panel_(g, clock, alerts, port, remover, *this) {
+      panel_(g, clock, alerts, port, remover, *this, host) {
     setObjectName("form_Action");
     setAccessibleName("Particle count tasks");
     setModal(true);

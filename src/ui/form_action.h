@@ -22,7 +22,8 @@ class form_Action final : public Framed_Panel, private Action_Panel_View {
     Q_OBJECT
 public:
     form_Action(Globals& g, const Clock& clock, Alert_Port& alerts, Serial_Port& port,
-                Sample_Remover& remover, const Settings_Collection& settings, QWidget* parent = nullptr);
+                Sample_Remover& remover, const Settings_Collection& settings, Panel_Host* host = nullptr,
+                QWidget* parent = nullptr);
     ~form_Action() override;
 
     // sLabNumber and sIndex are set before the show; Action and Bffr are read after it.

@@ -23,9 +23,9 @@ constexpr int Header_Height = 1440, Panel_Inset = 60, Icon_Size = 1020, Station_
 } // namespace
 
 Form_Header::Form_Header(Globals& g, const Clock& clock, Employee& employee, Status_Port& status,
-                         Alert_Port& alerts, QWidget* parent)
+                         Alert_Port& alerts, Header_Actions& actions, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), g_(g), alerts_(alerts),
-      bar_(g, clock, employee, status, *this) {
+      bar_(g, clock, employee, status, *this, actions) {
     setObjectName("Form_Header");
     setAccessibleName("Header");
     QPalette p = palette();

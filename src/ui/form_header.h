@@ -18,7 +18,7 @@ class Form_Header final : public QWidget, private Header_View {
     Q_OBJECT
 public:
     Form_Header(Globals& g, const Clock& clock, Employee& employee, Status_Port& status, Alert_Port& alerts,
-                QWidget* parent = nullptr);
+                Header_Actions& actions, QWidget* parent = nullptr);
 
     Header_Bar& Bar() { return bar_; }
     // The login screen's timer the toolbox stops; the toolbox is not offered without it.

@@ -20,9 +20,9 @@ constexpr int Splash_Width = 11400, Splash_Height = 6300; // twips: 760 × 420 p
 }
 
 Form_Login::Form_Login(Globals& g, const Clock& clock, Employee& employee, Alert_Port& alerts,
-                       const std::string& connect_string, QWidget* parent)
+                       const std::string& connect_string, Working_Forms* forms, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), g_(g), alerts_(alerts),
-      login_(g, clock, employee, alerts, *this) {
+      login_(g, clock, employee, alerts, *this, forms) {
     setObjectName("Form_Login");
     setAccessibleName("Login screen");
     timer1_.setObjectName("Timer1");

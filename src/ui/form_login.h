@@ -18,7 +18,7 @@ class Form_Login final : public QWidget, private Login_View {
     Q_OBJECT
 public:
     Form_Login(Globals& g, const Clock& clock, Employee& employee, Alert_Port& alerts,
-               const std::string& connect_string, QWidget* parent = nullptr);
+               const std::string& connect_string, Working_Forms* forms = nullptr, QWidget* parent = nullptr);
 
     Login_Screen& Screen() { return login_; }
     QTimer& Timer1() { return timer1_; }

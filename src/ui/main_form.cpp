@@ -393,18 +393,17 @@ void Form_Test::Bath_Timer_Enabled(bool enabled) {
         bath_timer_->stop();
 }
 
+bool Form_Test::Counter_Driven() const {
+    return !chk_debug_->isChecked();
+}
+
 Panel_Outcome Form_Test::Show_Action_Panel(const Run& run, int16_t sIndex) {
     // One port, one panel at a time: the last panel's port is closed before the next one opens it.
     Close_Last_Panel();
     auto form = std::make_unique<form_Action>(parts_.G, parts_.Time, parts_.Alerts, parts_.Counter_Port,
-                                              parts_.Result, parts_.Current_Rack.Settings, this);
+                                              parts_.Result, parts_.Current_Rack.Settings,
+                                              static_cast<Panel_Host*>(this), this);
     form->Panel().Set_Run(run, sIndex);
-    // The counter link reads the debug box at every send.
-    form->Panel().Link.Debug_Checked = [this] { return chk_debug_->isChecked(); };
-    // A report of a count this panel did not start is logged as it arrives, even if the station ends.
-    form->Panel().Log_Stray = [this](const std::string& line) {
-        if (!parts_.G.Debug_Mode) parts_.Logs.Log_Stray_Count(line);
-    };
     action_ = form.get();
     form->exec();
     action_ = nullptr;

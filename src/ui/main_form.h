@@ -3,6 +3,7 @@
 // forwards touches to it, runs its one-second bath timer and shows the action panel for each run.
 #pragma once
 
+#include "station/action_panel.h"
 #include "station/station.h"
 
 #include <QWidget>
@@ -44,7 +45,7 @@ struct Form_Test_Parts {
     Serial_Port& Counter_Port; // opened by each action panel for its run
 };
 
-class Form_Test final : public QWidget, private Station_View, private Action_Panel_Port {
+class Form_Test final : public QWidget, private Station_View, private Action_Panel_Port, private Panel_Host {
     Q_OBJECT
 public:
     explicit Form_Test(const Form_Test_Parts& parts, QWidget* parent = nullptr);
@@ -98,6 +99,10 @@ private:
     void Bath_Timer_Enabled(bool enabled) override;
     // Action_Panel_Port
     Panel_Outcome Show_Action_Panel(const Run& run, int16_t sIndex) override;
+    // Panel_Host: the debug box keeps every command back; a report no panel started goes to the log,
+    // even if the station ends before the panel closes.
+    bool Counter_Driven() const override;
+    void Keep_Stray_Count(const std::string& line) override { station_->Keep_Stray_Count(line); }
     void Close_Last_Panel() noexcept;
 
     void Build_Bath();

@@ -38,6 +38,12 @@ struct Recording_View : Action_Panel_View {
     }
 };
 
+// The station behind the panel: keeps the reports of counts no panel started.
+struct Stray_Keeper : Panel_Host {
+    std::vector<std::string> Strays;
+    void Keep_Stray_Count(const std::string& line) override { Strays.push_back(line); }
+};
+
 struct Panel_Fixture : ::testing::Test {
     Globals g;
     Manual_Clock clock{Time_Point{} + 1000s};
@@ -47,7 +53,8 @@ struct Panel_Fixture : ::testing::Test {
     Recording_View view;
     Settings_Collection settings;
     test::Temp_Dir share;
-    Action_Panel panel{g, clock, alerts, port, remover, view};
+    Stray_Keeper host;
+    Action_Panel panel{g, clock, alerts, port, remover, view, &host};
 
     void SetUp() override {
         view.Alerts = &alerts;
@@ -153,12 +160,10 @@ TEST_F(Panel_Fixture, OnlyTheReportOfItsOwnCountEndsThePanelWithCount) {
     pcs::Run run = Run::Of_Sample("01100663");
     run.Count_Id = 7;
     panel.Set_Run(run, 0);
-    std::vector<std::string> strays;
-    panel.Log_Stray = [&](const std::string& line) { strays.push_back(line); };
     panel.Load(settings);
     port.Receive(Report + "\r"); // the report of a count this panel did not start
     EXPECT_EQ(view.Hides, 0);
-    EXPECT_EQ(strays, std::vector<std::string>{Report + "\r"});
+    EXPECT_EQ(host.Strays, std::vector<std::string>{Report + "\r"});
     EXPECT_EQ(panel.Report_Count_Id, 0u);
     panel.Run_Button_Click();
     port.Receive("!S\r" + Report + "\r");

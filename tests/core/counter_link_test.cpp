@@ -25,10 +25,17 @@ struct Recording_Events : Counter_Link_Events {
     void On_Stray_Report(const std::string& line) override { Strays.push_back(line); }
 };
 
+// The development station's debug box.
+struct Debug_Box : Counter_Drive {
+    bool Ticked = false;
+    bool Counter_Driven() const override { return !Ticked; }
+};
+
 struct Link_Fixture : ::testing::Test {
     Scripted_Serial_Port port;
     Recording_Alerts alerts;
-    Counter_Link link{port, alerts};
+    Debug_Box debug;
+    Counter_Link link{port, alerts, &debug};
     Recording_Events events;
     void SetUp() override {
         events.Link = &link;
@@ -204,8 +211,7 @@ TEST_F(Link_Fixture, FailedWriteIsRetriedOnAReopenedPort) {
 }
 
 TEST_F(Link_Fixture, DebugCheckBoxDropsEveryCommandSilently) {
-    bool debug = true;
-    link.Debug_Checked = [&] { return debug; };
+    debug.Ticked = true;
     port.Always_Fail_Open = true;
     link.Start(1);
     link.Run_Button_Click();
@@ -214,7 +220,7 @@ TEST_F(Link_Fixture, DebugCheckBoxDropsEveryCommandSilently) {
     EXPECT_TRUE(alerts.Alerts.empty());
     EXPECT_EQ(link.sCounterState, "IDLE"); // stopping still returns to idle
     port.Always_Fail_Open = false;
-    debug = false;
+    debug.Ticked = false;
     link.Counter_Command("START");
     EXPECT_EQ(port.Written, "S\r");
 }

@@ -8,6 +8,7 @@
 #include "support/scripted_serial_port.h"
 
 #include <chrono>
+#include <functional>
 
 using namespace pcs;
 using namespace pcs::test;
@@ -158,12 +159,9 @@ struct Login_Screen_Probe : Login_View, Working_Forms {
 struct LoginScreen : Records_Fixture {
     Manual_Clock clock{Time_Point{} + 10000s};
     Login_Screen_Probe view;
-    Login_Screen login{g, clock, emp, alerts, view};
+    Login_Screen login{g, clock, emp, alerts, view, &view};
 
-    LoginScreen() {
-        login.Set_Working_Forms(&view);
-        login.Load("DSN=LAB");
-    }
+    LoginScreen() { login.Load("DSN=LAB"); }
     void Accepting(const char* password) {
         view.Typed.push_back({true, password});
         backend.Queue.push_back(Row({"EMP_NUM", "ISADMIN", "FIRSTNAME", "LASTNAME", "Qor_Func"},
@@ -293,13 +291,16 @@ TEST_F(LoginScreen, HeaderCaptionsAndToolboxActions) {
     emp.Full_name = "Ann LEE";
     Recording_Status status;
     Header_Probe probe(clock);
-    Header_Bar header(g, clock, emp, status, probe);
-    struct : Toolbox_Run_Port {
+    struct : Header_Actions {
+        Login_Screen* Login = nullptr;
         std::vector<std::string> Runs;
+        std::function<void()> On_Reload;
+        void Lock() override { Login->showSplash(); }
         void Toolbox_Run(Run_Kind kind) override { Runs.emplace_back(Run_Word(kind)); }
+        void Reload_Settings() override { On_Reload(); }
     } main_form;
-    header.Runs = &main_form;
-    header.Login = &login;
+    main_form.Login = &login;
+    Header_Bar header(g, clock, emp, status, probe, main_form);
     header.showUser();
     header.showStation();
     EXPECT_EQ(header.User_Desc, "ann lee");
@@ -309,7 +310,7 @@ TEST_F(LoginScreen, HeaderCaptionsAndToolboxActions) {
     EXPECT_EQ(header.Station, "PARTICLE COUNT STATION [ PrtCount ]");
 
     int reloads = 0;
-    header.Reload_Settings = [&] {
+    main_form.On_Reload = [&] {
         ++reloads;
         EXPECT_TRUE(status.Showing);
         EXPECT_EQ(status.Panel_Text, "Initializing software settings");

@@ -39,8 +39,17 @@ void Type_On(QWidget* keyboard, const std::string& text, bool enter = true) {
     if (enter) Touch(keyboard->findChild<QWidget*>("lbl_Key_52"));
 }
 
+// The header's touches as the station answers them: the lock to the login screen, the runs noted.
+struct Header_Answers : Header_Actions {
+    Login_Screen* Login = nullptr;
+    std::vector<Run_Kind> Runs;
+    void Lock() override { Login->showSplash(); }
+    void Toolbox_Run(Run_Kind kind) override { Runs.push_back(kind); }
+};
+
 struct LoginFlow : Embedded_Test {
     Manual_Clock clock{Time_Point{} + 100000s};
+    Header_Answers answers;
     ui::Screen_Alerts screen_alerts{Globals_, clock};
     ui::Screen_Status status;
     std::unique_ptr<Employee> emp;
@@ -57,17 +66,16 @@ struct LoginFlow : Embedded_Test {
         Globals_.Test_Code = Test_Code_PrtCount;
         emp = std::make_unique<Employee>(*Db);
         emp->Station = "PARTICLE COUNT";
-        login =
-            std::make_unique<ui::Form_Login>(Globals_, clock, *emp, screen_alerts, Globals_.Connect_String);
-        header = std::make_unique<ui::Form_Header>(Globals_, clock, *emp, status, screen_alerts);
+        login = std::make_unique<ui::Form_Login>(Globals_, clock, *emp, screen_alerts,
+                                                 Globals_.Connect_String, &forms);
+        header = std::make_unique<ui::Form_Header>(Globals_, clock, *emp, status, screen_alerts, answers);
         header->Timer = &login->Screen();
-        header->Bar().Login = &login->Screen();
+        answers.Login = &login->Screen();
         status.Attach_Status_Label(header->lbl_Status());
         main_form.setObjectName("Form_Test");
         forms.Main_Form = &main_form;
         forms.Header = header.get();
         QObject::connect(&forms, &ui::Working_Form_Set::Main_Form_Shown, [this] { ++reactivations; });
-        login->Screen().Set_Working_Forms(&forms);
         login->resize(1280, 1024);
         login->show();
     }
@@ -175,11 +183,6 @@ TEST_F(LoginFlow, AnUnreachableDatabaseAlertsAndLeavesTheLoginScreenUsable) {
 }
 
 TEST_F(LoginFlow, ToolboxRunsACheckAndStopsTheIdleLockWhileOpen) {
-    struct : Toolbox_Run_Port {
-        std::vector<Run_Kind> Kinds;
-        void Toolbox_Run(Run_Kind kind) override { Kinds.push_back(kind); }
-    } station;
-    header->Bar().Runs = &station;
     login->Timer1().start();
     bool timer_while_open = true;
     When_Modal(
@@ -195,7 +198,7 @@ TEST_F(LoginFlow, ToolboxRunsACheckAndStopsTheIdleLockWhileOpen) {
     Touch(header->findChild<QWidget*>("img_config"));
     EXPECT_FALSE(timer_while_open);
     EXPECT_TRUE(login->Timer1().isActive());
-    EXPECT_EQ(station.Kinds, std::vector<Run_Kind>{Run_Kind::Check});
+    EXPECT_EQ(answers.Runs, std::vector<Run_Kind>{Run_Kind::Check});
 }
 
 TEST_F(LoginFlow, PanelsAsTheTechnicianSeesThem) {

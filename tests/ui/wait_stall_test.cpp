@@ -84,12 +84,11 @@ struct WaitStall : Embedded_Test {
         ui::Screen_Alerts screen_alerts{Globals_, clock};
         Employee emp(database);
         emp.Station = "PARTICLE COUNT";
-        ui::Form_Login login(Globals_, clock, emp, screen_alerts, Globals_.Connect_String);
         QWidget main_form;
         main_form.setObjectName("Form_Test");
         ui::Working_Form_Set forms;
         forms.Main_Form = &main_form;
-        login.Screen().Set_Working_Forms(&forms);
+        ui::Form_Login login(Globals_, clock, emp, screen_alerts, Globals_.Connect_String, &forms);
         login.resize(1280, 1024);
         login.show();
         waits.Owner = [&login] { return &login; };
