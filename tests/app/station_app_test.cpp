@@ -9,6 +9,7 @@
 #include "touch_script.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -149,6 +150,33 @@ TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpens
     }
     ::unsetenv("PCSTATION_BROWSER");
     ::unsetenv("PCSTATION_DOC_SERVER");
+}
+
+// A kiosk station: the login screen fills the screen and the pointer is hidden for the whole program.
+TEST(Station_App, AKioskStationFillsTheScreenWithoutAPointer) {
+    Logged_In_Station s;
+    auto parsed = app::Parse_Station_Options(
+        {"pcstation", "--kiosk", "--folder", QString::fromStdString(s.dir.Path().string()), "--lab-db",
+         QString::fromStdString(s.lab.string()), "--pictures", PCS_PICTURE_DIR},
+        app::Process_Environment(), s.dir.Path());
+    ASSERT_TRUE(parsed.Options) << parsed.Message;
+    In_Folder here(s.dir.Path());
+    ::setenv("PCSTATION_CONNECT", parsed.Options->Connect_String.c_str(), 1);
+    app::Station_App station(*parsed.Options);
+    bool full = false, no_pointer = false, shown = false;
+    QTimer::singleShot(1500, [&] {
+        QWidget* login = station.Login_Screen();
+        full = login->windowState().testFlag(Qt::WindowFullScreen);
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        no_pointer = cursor && cursor->shape() == Qt::BlankCursor;
+        shown = login->isVisible();
+        QApplication::exit(0);
+    });
+    EXPECT_EQ(station.Run(), 0);
+    EXPECT_TRUE(full);
+    EXPECT_TRUE(no_pointer);
+    EXPECT_TRUE(shown);
+    QGuiApplication::restoreOverrideCursor(); // the next test's station is no kiosk
 }
 
 // The screen this run stands for (PCS_TEST_SCREEN, e.g. 1366x768@2: its size in logical pixels and its
