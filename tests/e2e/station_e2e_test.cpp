@@ -661,6 +661,46 @@ TEST(Station_End_To_End, KilledMidCountTheDeadCountIsTakenByNoPanel) {
     EXPECT_EQ(passed.find("SAMPLE"), std::string::npos) << passed;
 }
 
+// The station killed (kill -9) with the rerun question up, its count saved: started again, the sample
+// is back in the bath, its count is saved and logged once (nothing is sent again at the restart), and
+// the rack the dead station held comes back to its technician and is given back at the Exit.
+TEST(Station_End_To_End, KilledAtTheRerunQuestionTheSavedCountStaysOnce) {
+    Temp_Dir dir;
+    Fresh_Lab lab(dir.Path());
+    ASSERT_GE(lab.Logins.size(), 2u);
+    const fs::path reports = dir / "reports.txt";
+    std::ofstream(reports) << Report(Clean_Check_Counts, "CHECK") << "\n"
+                           << Report(Sample_Counts, "SAMPLE") << "\n";
+    Counter_Sim sim({"--count-time", "0.3", "--reports", QString::fromStdString(reports.string())});
+    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
+    const fs::path folder = Program_Folder(dir / "station", sim.Path);
+    const QStringList env{"NEVER=" + QString::fromStdString((dir / "never").string())};
+    std::string lab_number, rack;
+    {
+        Station dying(folder, lab, lab.Logins[1], "killed_at_question.touch", {}, env);
+        lab_number = dying.Wait_Shown("Form_Test/lbl_LabNumber_0", 30000);
+        rack = dying.Wait_Shown("Form_AlertYesNo/lbl_message", 60000);
+        ASSERT_EQ(Results_Of(lab, lab_number).size(), 1u) << "saved before the question";
+        dying.Kill();
+    }
+    Station again(folder, lab, lab.Logins[1], "back_after_the_kill.touch", {}, env);
+    Station_Run run = again.Finish(60000);
+    ASSERT_EQ(run.Exit, 0) << run.Err << run.Out;
+    EXPECT_EQ(run.Show("Form_Test/lbl_LabNumber_0"), lab_number) << "the bath did not come back";
+    EXPECT_NE(rack.find(run.Show("Form_Rack/lbl_rackDesc")), std::string::npos)
+        << "the rack is not the dead one's";
+
+    const auto saved = Results_Of(lab, lab_number);
+    ASSERT_EQ(saved.size(), 1u) << "saved " << saved.size() << " times";
+    EXPECT_EQ(Pc2(saved[0]), double(Sample_Counts[0]));
+    const std::string logged = Read_File(folder / "PC_Active.csv");
+    const std::string count = "," + std::to_string(Sample_Counts[0]) + ",";
+    const size_t first = logged.find(count);
+    ASSERT_NE(first, std::string::npos) << logged;
+    EXPECT_EQ(logged.find(count, first + 1), std::string::npos) << "logged twice:\n" << logged;
+    EXPECT_EQ(lab.Racks_Held(), 0);
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
