@@ -270,10 +270,11 @@ TEST_F(Station_Scripted, EachSampleIsSavedOnceAndTheTechnicianToldTheTruth) {
         ASSERT_EQ(about_save.size(), 1u) << f.name;
         for (const char* piece : f.told)
             EXPECT_TRUE(Contains(about_save[0], piece)) << f.name << ": " << about_save[0];
-        if (f.stays)
+        if (f.stays) {
             EXPECT_EQ(Contains(about_save[0], "kept in the count log"),
                       std::filesystem::is_regular_file(dir.Path() / "PC_Active.csv"))
                 << f.name;
+        }
     }
 }
 
