@@ -23,6 +23,7 @@ namespace pcs::embedded {
 const char* const Rack_Summary_Schema_Sql = R"sql(
 CREATE INDEX IF NOT EXISTS labrack.rack_positions_rack_sample ON rack_positions (RACK_ID, LAB_ID);
 CREATE INDEX IF NOT EXISTS main.lab_tracking_sample_group ON lab_tracking (LAB_ID, TEST_GROUP, STATUS, RUN_NO);
+CREATE INDEX IF NOT EXISTS main.lab_tracking_open_lab ON lab_tracking (TEST_GROUP, STATUS, LAB_CODE);
 CREATE TABLE IF NOT EXISTS main.test_changes (SEQ INTEGER PRIMARY KEY, LAB_ID INTEGER);
 CREATE TABLE IF NOT EXISTS labrack.rack_changes (SEQ INTEGER PRIMARY KEY, RACK_ID INTEGER);
 CREATE TRIGGER IF NOT EXISTS main.lab_tracking_logged_insert AFTER INSERT ON lab_tracking BEGIN
