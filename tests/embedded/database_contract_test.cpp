@@ -4,6 +4,9 @@
 
 #include "embedded_fixture.h"
 
+#include <cstdlib>
+#include <fstream>
+
 using namespace pcs;
 using namespace pcs::test;
 
@@ -181,4 +184,40 @@ TEST_F(Database_Contract, OneStatementPerTextAndNoneThatReachesOtherFiles) {
     EXPECT_FALSE(fs::exists(other));
     EXPECT_NE(One("select count(*) from lab.dbo.samples"), "0");
     EXPECT_EQ(One("select 7 as a; "), "7"); // a closing ";" starts nothing
+}
+
+// The lab database on a disk of its own that fills up, then is mounted read-only: each statement that
+// cannot write names that cause, not only that the database did not answer. The disk is a small tmpfs
+// mounted for the test, which needs root; elsewhere the test is skipped.
+TEST_F(Database_Contract, AFullDiskAndAReadOnlyDiskAreNamedAsSuch) {
+    Temp_Dir disk("pcs-disk");
+    const std::string at = disk.Path().string();
+    if (::geteuid() != 0 ||
+        std::system(("mount -t tmpfs -o size=8m tmpfs '" + at + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no file system of its own can be mounted here";
+    struct Unmount {
+        std::string At;
+        ~Unmount() { (void)std::system(("umount '" + At + "'").c_str()); }
+    } unmount{at};
+    const std::string cs = embedded::Embedded_Connect_String(Copy_Seeded(disk.Path()));
+    // Each attempt on a backend of its own, so no connection keeps the files open afterwards.
+    auto errors_of = [&](const std::string& sql) {
+        embedded::Embedded_Backend backend;
+        return db::Format_DB_Errors(backend.Connect(cs, db::Connect_Options{})->Execute(sql).Errors);
+    };
+    const std::string grow = "update lab.dbo.samples set CUSTOMER = '" + std::string(2000, 'x') + "'";
+    {
+        std::ofstream filler(disk.Path() / "filler", std::ios::binary);
+        const std::string block(64 * 1024, '\0');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            filler.flush();
+    }
+    const std::string full = errors_of(grow);
+    EXPECT_NE(full.find("is full"), std::string::npos) << full;
+    EXPECT_NE(full.find(at), std::string::npos) << full;
+
+    fs::remove(disk.Path() / "filler");
+    ASSERT_EQ(std::system(("mount -o remount,ro '" + at + "'").c_str()), 0);
+    const std::string read_only = errors_of(grow);
+    EXPECT_NE(read_only.find("read-only"), std::string::npos) << read_only;
 }
