@@ -1,4 +1,5 @@
 #include "db/database.h"
+#include "db/memory_cursor.h"
 
 #include "common/messages.h"
 
@@ -46,13 +47,15 @@ std::shared_ptr<Db_Connection> Database::Connect(const std::string& connect_stri
     return std::shared_ptr<Db_Connection>(backend_.Connect(connect_string, options));
 }
 
-Exec_Outcome Database::Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection) {
+Exec_Outcome Database::Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection,
+                                       bool read_rows) {
     // The connection string is read here: the fallback may have to be stored in the globals first.
     const std::string cs = Connect_String();
     Exec_Outcome outcome;
     auto run = [&] {
         connection = Connect(cs);
         outcome = connection->Execute(sql);
+        if (read_rows && wait_port_ && outcome.Ok) outcome.Rows = Read_Ahead(std::move(outcome.Rows));
     };
     if (wait_port_)
         wait_port_->Wait_For(wait_text_, run);
@@ -81,7 +84,7 @@ Record_Set Database::Open(const std::string& sql, bool show_errors, bool retry) 
     Counter_Reset reset{open_retry_};
 
     std::shared_ptr<Db_Connection> connection;
-    Exec_Outcome outcome = Connect_And_Run(sql, connection);
+    Exec_Outcome outcome = Connect_And_Run(sql, connection, true);
     if (outcome.Ok) {
         Show_DB_Errors(outcome.Errors, show_errors);
         if (!outcome.Rows) return Record_Set::Ran_Without_Rows();
@@ -106,7 +109,7 @@ bool Database::Execute_SQL(const std::string& sql, bool show_errors) {
     Counter_Reset reset{execute_retry_};
 
     std::shared_ptr<Db_Connection> connection;
-    Exec_Outcome outcome = Connect_And_Run(sql, connection);
+    Exec_Outcome outcome = Connect_And_Run(sql, connection, false);
     // The rows, if any, are not wanted; release them before the connection.
     outcome.Rows.reset();
     if (outcome.Ok && Show_DB_Errors(outcome.Errors, show_errors) == 0) return true;

@@ -67,7 +67,10 @@ private:
     const std::string& Connect_String();
     std::shared_ptr<Db_Connection> Connect(const std::string& connect_string);
     // Connects and runs sql through the wait port.
-    Exec_Outcome Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection);
+    // With read_rows, behind a wait port the rows are read where the statement ran, so a slow server
+    // keeps the worker waiting, never the screen.
+    Exec_Outcome Connect_And_Run(const std::string& sql, std::shared_ptr<Db_Connection>& connection,
+                                 bool read_rows);
     friend class Wait_Text;
     int16_t Count_Timeouts(const std::vector<Error_Record>& records) const;
     Record_Set Open(const std::string& sql, bool show_errors, bool retry);

@@ -31,6 +31,10 @@ private:
     size_t next_ = 0; // the row the next Fetch moves to
 };
 
+// Every row of a cursor read now (where its statement ran: behind a wait, off the screen's thread), given
+// back in order; a row that could not be read fails again, as it did, when the reader reaches it.
+std::unique_ptr<Db_Cursor> Read_Ahead(std::unique_ptr<Db_Cursor> cursor);
+
 // Reads the rows of an open result set from its current row to the end; the set is left at its end.
 Memory_Table Read_Rest(Record_Set& rs);
 

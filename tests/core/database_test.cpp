@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace pcs;
 using namespace pcs::db;
 using test::Answer_Script;
@@ -167,4 +169,69 @@ TEST_F(DatabaseAccess, AResultSetTellsRowsNoRowsAndFailureApart) {
                           "Check the connection and try again."));
     EXPECT_EQ(Statement_Failed_Error("the rack").what(),
               std::string("The lab database did not answer the rack. Check the connection and try again."));
+}
+
+namespace {
+
+// The waits the station shows, as a flag that is up while one runs.
+struct Flag_Wait : Wait_Port {
+    bool Inside = false;
+    void Wait_For(const std::string&, const std::function<void()>& work) override {
+        Inside = true;
+        work();
+        Inside = false;
+    }
+};
+
+// A server whose every row notes whether it was read inside the wait; the third row is lost on the way.
+struct Noting_Backend : Db_Backend {
+    const Flag_Wait* Wait = nullptr;
+    std::vector<bool> Read_Inside;
+    struct Cursor : Db_Cursor {
+        Noting_Backend& Server;
+        std::vector<std::string> Names{"N"};
+        Field Now;
+        explicit Cursor(Noting_Backend& s) : Server(s) {}
+        const std::vector<std::string>& Columns() const override { return Names; }
+        bool Fetch() override {
+            Server.Read_Inside.push_back(Server.Wait->Inside);
+            if (Server.Read_Inside.size() == 3) throw Db_Error("the connection was lost");
+            Now = std::to_string(Server.Read_Inside.size());
+            return true;
+        }
+        const Field& Value(size_t) const override { return Now; }
+    };
+    std::unique_ptr<Db_Connection> Connect(const std::string&, const Connect_Options&) override {
+        struct Connection : Db_Connection {
+            Noting_Backend& Server;
+            explicit Connection(Noting_Backend& s) : Server(s) {}
+            Exec_Outcome Execute(const std::string&) override {
+                return {true, std::make_unique<Cursor>(Server), {}};
+            }
+        };
+        return std::make_unique<Connection>(*this);
+    }
+};
+
+} // namespace
+
+// Behind a wait, the rows of a statement are read while the wait runs (off the screen's thread), not as
+// the station walks them; a row that could not be read fails where the station reaches it, as before.
+TEST(DatabaseWait, RowsAreReadInsideTheWaitAndALostRowFailsWhereItWas) {
+    Globals g;
+    g.Connect_String = "DSN=LAB";
+    Flag_Wait wait;
+    Noting_Backend server;
+    server.Wait = &wait;
+    test::Recording_Alerts alerts;
+    Database db{g, server, alerts};
+    db.Set_Wait_Port(&wait);
+    Record_Set rs = db.Open_Recordset("select N from lab.dbo.numbers");
+    EXPECT_EQ(server.Read_Inside, (std::vector<bool>{true, true, true}));
+    ASSERT_FALSE(rs.Eof());
+    EXPECT_EQ(rs.Text("N"), "1");
+    rs.Move_Next();
+    EXPECT_EQ(rs.Text("N"), "2");
+    EXPECT_THROW(rs.Move_Next(), Db_Error);
+    EXPECT_EQ(server.Read_Inside.size(), 3u) << "nothing read again outside the wait";
 }
