@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -17,70 +18,58 @@
 
 namespace pcs::embedded {
 
-// Every change to what the summary counts leaves the sample (main) or the rack (labrack) in a log; a
-// NULL sample means "everything". The logs keep their last 5,000 entries: a process further behind counts
-// again from the start.
-const char* const Rack_Summary_Schema_Sql = R"sql(
+namespace {
+
+// The triggers that log a table's changes into a change log: the key of the row (old and new for an
+// update), or NULL ("everything") when key is empty; inserts only where with_inserts. A trimmed log
+// keeps its last 5,000 entries.
+std::string Logged_Changes(const std::string& schema, const std::string& table, const std::string& log,
+                           const std::string& column, const std::string& key, bool with_inserts,
+                           bool trimmed) {
+    const std::string trim =
+        trimmed ? "    DELETE FROM " + log + " WHERE SEQ <= (SELECT max(SEQ) FROM " + log + ") - 5000;\n"
+                : std::string();
+    auto trigger = [&](const std::string& event, const std::string& row) {
+        std::string name = event;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        return "CREATE TRIGGER IF NOT EXISTS " + schema + "." + table + "_logged_" + name + " AFTER " +
+               event + " ON " + table + " BEGIN\n    INSERT INTO " + log + " (" + column + ") " + row +
+               ";\n" + trim + "END;\n";
+    };
+    auto of = [&](const char* row) { return "VALUES (" + (key.empty() ? "NULL" : row + ("." + key)) + ")"; };
+    std::string sql = with_inserts ? trigger("INSERT", of("NEW")) : std::string();
+    sql += trigger("UPDATE", key.empty() ? of("NEW") : "SELECT NEW." + key + " UNION SELECT OLD." + key);
+    return sql + trigger("DELETE", of("OLD"));
+}
+
+std::string Schema_Sql() {
+    std::string sql = R"sql(
 CREATE INDEX IF NOT EXISTS labrack.rack_positions_rack_sample ON rack_positions (RACK_ID, LAB_ID);
 CREATE INDEX IF NOT EXISTS main.lab_tracking_sample_group ON lab_tracking (LAB_ID, TEST_GROUP, STATUS, RUN_NO);
 CREATE INDEX IF NOT EXISTS main.lab_tracking_open_lab ON lab_tracking (TEST_GROUP, STATUS, LAB_CODE);
 CREATE TABLE IF NOT EXISTS main.test_changes (SEQ INTEGER PRIMARY KEY, LAB_ID INTEGER);
 CREATE TABLE IF NOT EXISTS labrack.rack_changes (SEQ INTEGER PRIMARY KEY, RACK_ID INTEGER);
-CREATE TRIGGER IF NOT EXISTS main.lab_tracking_logged_insert AFTER INSERT ON lab_tracking BEGIN
-    INSERT INTO test_changes (LAB_ID) VALUES (NEW.LAB_ID);
-    DELETE FROM test_changes WHERE SEQ <= (SELECT max(SEQ) FROM test_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS main.lab_tracking_logged_update AFTER UPDATE ON lab_tracking BEGIN
-    INSERT INTO test_changes (LAB_ID) SELECT NEW.LAB_ID UNION SELECT OLD.LAB_ID;
-    DELETE FROM test_changes WHERE SEQ <= (SELECT max(SEQ) FROM test_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS main.lab_tracking_logged_delete AFTER DELETE ON lab_tracking BEGIN
-    INSERT INTO test_changes (LAB_ID) VALUES (OLD.LAB_ID);
-    DELETE FROM test_changes WHERE SEQ <= (SELECT max(SEQ) FROM test_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS main.samples_logged_update AFTER UPDATE ON samples BEGIN
-    INSERT INTO test_changes (LAB_ID) SELECT NEW.LAB_ID UNION SELECT OLD.LAB_ID;
-    DELETE FROM test_changes WHERE SEQ <= (SELECT max(SEQ) FROM test_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS main.samples_logged_delete AFTER DELETE ON samples BEGIN
-    INSERT INTO test_changes (LAB_ID) VALUES (OLD.LAB_ID);
-    DELETE FROM test_changes WHERE SEQ <= (SELECT max(SEQ) FROM test_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS main.test_groups_logged_insert AFTER INSERT ON test_groups BEGIN
-    INSERT INTO test_changes (LAB_ID) VALUES (NULL);
-END;
-CREATE TRIGGER IF NOT EXISTS main.test_groups_logged_update AFTER UPDATE ON test_groups BEGIN
-    INSERT INTO test_changes (LAB_ID) VALUES (NULL);
-END;
-CREATE TRIGGER IF NOT EXISTS main.test_groups_logged_delete AFTER DELETE ON test_groups BEGIN
-    INSERT INTO test_changes (LAB_ID) VALUES (NULL);
-END;
-CREATE TRIGGER IF NOT EXISTS labrack.rack_positions_logged_insert AFTER INSERT ON rack_positions BEGIN
-    INSERT INTO rack_changes (RACK_ID) VALUES (NEW.RACK_ID);
-    DELETE FROM rack_changes WHERE SEQ <= (SELECT max(SEQ) FROM rack_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS labrack.rack_positions_logged_update AFTER UPDATE ON rack_positions BEGIN
-    INSERT INTO rack_changes (RACK_ID) SELECT NEW.RACK_ID UNION SELECT OLD.RACK_ID;
-    DELETE FROM rack_changes WHERE SEQ <= (SELECT max(SEQ) FROM rack_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS labrack.rack_positions_logged_delete AFTER DELETE ON rack_positions BEGIN
-    INSERT INTO rack_changes (RACK_ID) VALUES (OLD.RACK_ID);
-    DELETE FROM rack_changes WHERE SEQ <= (SELECT max(SEQ) FROM rack_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS labrack.racks_logged_insert AFTER INSERT ON racks BEGIN
-    INSERT INTO rack_changes (RACK_ID) VALUES (NEW.RACK_ID);
-    DELETE FROM rack_changes WHERE SEQ <= (SELECT max(SEQ) FROM rack_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS labrack.racks_logged_update AFTER UPDATE ON racks BEGIN
-    INSERT INTO rack_changes (RACK_ID) SELECT NEW.RACK_ID UNION SELECT OLD.RACK_ID;
-    DELETE FROM rack_changes WHERE SEQ <= (SELECT max(SEQ) FROM rack_changes) - 5000;
-END;
-CREATE TRIGGER IF NOT EXISTS labrack.racks_logged_delete AFTER DELETE ON racks BEGIN
-    INSERT INTO rack_changes (RACK_ID) VALUES (OLD.RACK_ID);
-    DELETE FROM rack_changes WHERE SEQ <= (SELECT max(SEQ) FROM rack_changes) - 5000;
-END;
-INSERT OR IGNORE INTO main.db_info (NAME, VALUE) VALUES ('summary_epoch', lower(hex(randomblob(8))));
 )sql";
+    sql += Logged_Changes("main", "lab_tracking", "test_changes", "LAB_ID", "LAB_ID", true, true);
+    // A new sample has no tests yet: only its changes and its removal reach the summary.
+    sql += Logged_Changes("main", "samples", "test_changes", "LAB_ID", "LAB_ID", false, true);
+    sql += Logged_Changes("main", "test_groups", "test_changes", "LAB_ID", "", true, false);
+    sql += Logged_Changes("labrack", "rack_positions", "rack_changes", "RACK_ID", "RACK_ID", true, true);
+    sql += Logged_Changes("labrack", "racks", "rack_changes", "RACK_ID", "RACK_ID", true, true);
+    return sql + "INSERT OR IGNORE INTO main.db_info (NAME, VALUE) VALUES ('summary_epoch', "
+                 "lower(hex(randomblob(8))));\n";
+}
+
+} // namespace
+
+// Every change to what the summary counts leaves the sample (main) or the rack (labrack) in a log; a
+// NULL sample means "everything". The logs keep their last 5,000 entries: a process further behind counts
+// again from the start.
+const std::string& Rack_Summary_Schema_Sql() {
+    static const std::string sql = Schema_Sql();
+    return sql;
+}
 
 namespace {
 

@@ -13,7 +13,7 @@ namespace pcs::embedded {
 
 // The indexes, change-log tables and triggers the summary and the racks' statements rely on; each
 // statement may run again. Create_Schema runs them; an older lab database gets them when opened.
-extern const char* const Rack_Summary_Schema_Sql;
+const std::string& Rack_Summary_Schema_Sql();
 
 // labrack.dbo.outstanding_racks without the weighing filters: the same rows in the same order as its
 // statement. nullopt when the file set keeps no change logs (it could not be brought up to date).

@@ -208,7 +208,7 @@ INSERT INTO main.test_actions (TEST_GROUP, TEST_ACTION, DESCRIPTION) VALUES
 void Create_Schema(Sqlite_Db& db) {
     Transaction tx(db, true);
     db.Exec_Script(Schema_Sql);
-    db.Exec_Script(Rack_Summary_Schema_Sql);
+    db.Exec_Script(Rack_Summary_Schema_Sql());
     db.Exec("INSERT INTO main.db_info (NAME, VALUE) VALUES ('schema_version', ?1), ('created', ?2)",
             {std::string(Schema_Version), Now_Text()});
     tx.Commit();

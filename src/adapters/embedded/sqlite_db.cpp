@@ -205,7 +205,7 @@ bool Sqlite_Db::Has_Change_Logs() {
 bool Sqlite_Db::Add_Change_Logs() noexcept {
     try {
         Transaction tx(*this, true);
-        Exec_Script(Rack_Summary_Schema_Sql);
+        Exec_Script(Rack_Summary_Schema_Sql());
         tx.Commit();
         return true;
     } catch (const std::exception&) {
