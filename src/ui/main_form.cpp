@@ -150,18 +150,18 @@ void Form_Test::Build_Header() {
             [this] { Touch([&] { station_->Rack_Name_Click(); }); });
 
     // The two numbers carry a small caption so a technician tells them apart from across the bench.
-    lbl_Countdown_Caption_ = Make_Label(this, "lbl_Countdown_Caption", "verdana", 7, false, white);
-    lbl_Countdown_Caption_->setText("NEXT CHECK IN");
-    lbl_Countdown_Caption_->setGeometry(shp_Countdown_->geometry().adjusted(6, 2, -4, -38));
-    lbl_Countdown_ = Make_Label(this, "lbl_Countdown", "arial", 20, true, white);
-    lbl_Countdown_->setAlignment(Qt::AlignCenter);
-    lbl_Countdown_->setGeometry(shp_Countdown_->geometry().adjusted(2, 14, -2, -2));
-    lbl_Outstanding_Caption_ = Make_Label(this, "lbl_Outstanding_Caption", "verdana", 7, false, white);
-    lbl_Outstanding_Caption_->setText("OUTSTANDING");
-    lbl_Outstanding_Caption_->setGeometry(shp_Outstanding_->geometry().adjusted(6, 2, -4, -38));
-    lbl_Outstanding_ = Make_Label(this, "lbl_Outstanding", "arial", 20, true, white);
-    lbl_Outstanding_->setAlignment(Qt::AlignCenter);
-    lbl_Outstanding_->setGeometry(shp_Outstanding_->geometry().adjusted(2, 14, -2, -2));
+    auto captioned = [&](QWidget* box, const QString& name, const char* caption, QLabel*& caption_label) {
+        caption_label = Make_Label(this, name + "_Caption", "verdana", 7, false, white);
+        caption_label->setText(caption);
+        caption_label->setGeometry(box->geometry().adjusted(6, 2, -4, -38));
+        QLabel* number = Make_Label(this, name, "arial", 20, true, white);
+        number->setAlignment(Qt::AlignCenter);
+        number->setGeometry(box->geometry().adjusted(2, 14, -2, -2));
+        return number;
+    };
+    lbl_Countdown_ = captioned(shp_Countdown_, "lbl_Countdown", "NEXT CHECK IN", lbl_Countdown_Caption_);
+    lbl_Outstanding_ =
+        captioned(shp_Outstanding_, "lbl_Outstanding", "OUTSTANDING", lbl_Outstanding_Caption_);
 
     img_Refresh_ = new Touch_Label("img_Refresh", "Reload the bath", this);
     img_Refresh_->Set_Picture_Control(true);
