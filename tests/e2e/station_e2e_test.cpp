@@ -578,6 +578,36 @@ double Pc2(const nlohmann::json& row) {
     return std::stod(row["PC2"].get<std::string>());
 }
 
+using Planned_Report = std::pair<std::vector<long long>, const char*>; // counts and the counter's label
+
+// counter-sim's arguments for the reports given, in order, written into the folder.
+QStringList Sim_Arguments(const fs::path& folder, const std::vector<Planned_Report>& reports,
+                          const QString& count_time, const QStringList& more) {
+    const fs::path file = folder / "reports.txt";
+    std::ofstream out(file);
+    for (const auto& [counts, label] : reports)
+        out << Report(counts, label) << "\n";
+    return QStringList{"--count-time", count_time, "--reports", QString::fromStdString(file.string())} + more;
+}
+
+// A fresh lab, a counter that plays the reports given, and a station's program folder on both; the
+// station keeps reports no panel started in Offline.
+struct Counting_Lab {
+    Temp_Dir Dir;
+    Fresh_Lab Lab{Dir.Path()};
+    Counter_Sim Sim;
+    fs::path Folder = Program_Folder(Dir / "station", Sim.Path);
+    fs::path Offline = Folder / "PC_Offline.csv";
+    Counting_Lab(const std::vector<Planned_Report>& reports, const QString& count_time,
+                 const QStringList& more = {})
+        : Sim(Sim_Arguments(Dir.Path(), reports, count_time, more)) {}
+    // OFFLINE_LOG and NEVER (a file no one writes) for the touch scripts.
+    QStringList Environment() const {
+        return {"OFFLINE_LOG=" + QString::fromStdString(Offline.string()),
+                "NEVER=" + QString::fromStdString((Dir / "never").string())};
+    }
+};
+
 } // namespace
 
 // "Remove from bath" mid-count with the next sample's panel opened at once. The counter here goes on
@@ -585,20 +615,14 @@ double Pc2(const nlohmann::json& row) {
 // before its own start: it is kept in the offline log and saved for no sample; the next sample's own
 // count is the one saved.
 TEST(Station_End_To_End, AnAbandonedCountReachesNoSampleAndTheNextSavesItsOwn) {
-    Temp_Dir dir;
-    Fresh_Lab lab(dir.Path());
-    ASSERT_GE(lab.Logins.size(), 2u);
-    const fs::path reports = dir / "reports.txt";
-    std::ofstream(reports) << Report(Clean_Check_Counts, "CHECK") << "\n"
-                           << Report(Stray_Counts, "SAMPLE") << "\n"
-                           << Report(Sample_Counts, "SAMPLE") << "\n";
-    Counter_Sim sim({"--count-time", "1.5", "--reports", QString::fromStdString(reports.string()), "--fault",
-                     "ignore-stop"});
-    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
-    const fs::path folder = Program_Folder(dir / "station", sim.Path);
-    const fs::path offline = folder / "PC_Offline.csv";
-    Station station(folder, lab, lab.Logins[1], "abandoned_count.touch", {},
-                    {"OFFLINE_LOG=" + QString::fromStdString(offline.string())});
+    Counting_Lab c({{Clean_Check_Counts, "CHECK"}, {Stray_Counts, "SAMPLE"}, {Sample_Counts, "SAMPLE"}},
+                   "1.5", {"--fault", "ignore-stop"});
+    ASSERT_FALSE(c.Sim.Path.empty()) << "counter-sim did not start";
+    ASSERT_GE(c.Lab.Logins.size(), 2u);
+    Fresh_Lab& lab = c.Lab;
+    Counter_Sim& sim = c.Sim;
+    const fs::path &folder = c.Folder, &offline = c.Offline;
+    Station station(folder, lab, lab.Logins[1], "abandoned_count.touch", {}, c.Environment());
     Station_Run run = station.Finish(100000);
     ASSERT_EQ(run.Exit, 0) << run.Err << run.Out;
 
@@ -623,22 +647,18 @@ TEST(Station_End_To_End, AnAbandonedCountReachesNoSampleAndTheNextSavesItsOwn) {
 // panel, neither the check standard waiting for its start nor the sample, and the sample is saved once,
 // with its own count.
 TEST(Station_End_To_End, KilledMidCountTheDeadCountIsTakenByNoPanel) {
-    Temp_Dir dir;
-    Fresh_Lab lab(dir.Path());
-    ASSERT_GE(lab.Logins.size(), 2u);
-    const fs::path reports = dir / "reports.txt";
-    std::ofstream(reports) << Report(Clean_Check_Counts, "CHECK") << "\n"
-                           << Report(Stray_Counts, "SAMPLE") << "\n"
-                           << Report(Clean_Check_Counts, "CHECK") << "\n"
-                           << Report(Sample_Counts, "SAMPLE") << "\n";
-    // Long enough for the station to start again before the dead count ends.
-    Counter_Sim sim({"--count-time", "6", "--reports", QString::fromStdString(reports.string()), "--fault",
-                     "ignore-stop"});
-    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
-    const fs::path folder = Program_Folder(dir / "station", sim.Path);
-    const fs::path offline = folder / "PC_Offline.csv";
-    const QStringList env{"OFFLINE_LOG=" + QString::fromStdString(offline.string()),
-                          "NEVER=" + QString::fromStdString((dir / "never").string())};
+    // Six seconds a count: long enough for the station to start again before the dead count ends.
+    Counting_Lab c({{Clean_Check_Counts, "CHECK"},
+                    {Stray_Counts, "SAMPLE"},
+                    {Clean_Check_Counts, "CHECK"},
+                    {Sample_Counts, "SAMPLE"}},
+                   "6", {"--fault", "ignore-stop"});
+    ASSERT_FALSE(c.Sim.Path.empty()) << "counter-sim did not start";
+    ASSERT_GE(c.Lab.Logins.size(), 2u);
+    Fresh_Lab& lab = c.Lab;
+    Counter_Sim& sim = c.Sim;
+    const fs::path &folder = c.Folder, &offline = c.Offline;
+    const QStringList env = c.Environment();
     std::string lab_number;
     {
         Station dying(folder, lab, lab.Logins[1], "killed_mid_count.touch", {}, env);
@@ -665,16 +685,12 @@ TEST(Station_End_To_End, KilledMidCountTheDeadCountIsTakenByNoPanel) {
 // is back in the bath, its count is saved and logged once (nothing is sent again at the restart), and
 // the rack the dead station held comes back to its technician and is given back at the Exit.
 TEST(Station_End_To_End, KilledAtTheRerunQuestionTheSavedCountStaysOnce) {
-    Temp_Dir dir;
-    Fresh_Lab lab(dir.Path());
-    ASSERT_GE(lab.Logins.size(), 2u);
-    const fs::path reports = dir / "reports.txt";
-    std::ofstream(reports) << Report(Clean_Check_Counts, "CHECK") << "\n"
-                           << Report(Sample_Counts, "SAMPLE") << "\n";
-    Counter_Sim sim({"--count-time", "0.3", "--reports", QString::fromStdString(reports.string())});
-    ASSERT_FALSE(sim.Path.empty()) << "counter-sim did not start";
-    const fs::path folder = Program_Folder(dir / "station", sim.Path);
-    const QStringList env{"NEVER=" + QString::fromStdString((dir / "never").string())};
+    Counting_Lab c({{Clean_Check_Counts, "CHECK"}, {Sample_Counts, "SAMPLE"}}, "0.3");
+    ASSERT_FALSE(c.Sim.Path.empty()) << "counter-sim did not start";
+    ASSERT_GE(c.Lab.Logins.size(), 2u);
+    Fresh_Lab& lab = c.Lab;
+    const fs::path& folder = c.Folder;
+    const QStringList env = c.Environment();
     std::string lab_number, rack;
     {
         Station dying(folder, lab, lab.Logins[1], "killed_at_question.touch", {}, env);
