@@ -177,7 +177,7 @@ public:
         if (command_timeout_s_ > 0)
             db_.Db->Set_Deadline(std::chrono::steady_clock::now() + std::chrono::seconds(command_timeout_s_));
         try {
-            Parsed_Statement parsed = Parse_Statement(sql);
+            Parsed_Statement parsed = Parse_Statement(sql, db_.Db->Has_Ready_Counts());
             if (auto* call = std::get_if<Procedure_Call>(&parsed)) {
                 const Procedure* proc = Find_Procedure(*call);
                 if (!proc)

@@ -203,12 +203,52 @@ INSERT INTO main.test_actions (TEST_GROUP, TEST_ACTION, DESCRIPTION) VALUES
     ('SCREEN', 'NO_LABEL', 'Bottle without a readable label');
 )sql";
 
+// The READY tests of each lab and test group, kept by triggers so that a count is one lookup and not a
+// walk over every outstanding test. Keys and status compare without regard to case, as the columns of
+// lab_tracking do. The fill counts again from lab_tracking, so the script may run again (two processes
+// opening an older file at once) and still leaves exact counts. Its db_info row and last trigger mark a
+// script that ran through.
+const char* const Ready_Counts_Sql = R"sql(
+CREATE TABLE IF NOT EXISTS main.ready_counts (
+    LAB_CODE   TEXT NOT NULL COLLATE NOCASE,
+    TEST_GROUP TEXT NOT NULL COLLATE NOCASE,
+    N          INTEGER NOT NULL,
+    PRIMARY KEY (LAB_CODE, TEST_GROUP)) WITHOUT ROWID;
+DELETE FROM main.ready_counts;
+INSERT INTO main.ready_counts (LAB_CODE, TEST_GROUP, N)
+    SELECT LAB_CODE, TEST_GROUP, count(*) FROM main.lab_tracking
+    WHERE STATUS = 'READY' COLLATE NOCASE GROUP BY LAB_CODE, TEST_GROUP;
+CREATE TRIGGER IF NOT EXISTS main.lab_tracking_ready_insert AFTER INSERT ON lab_tracking
+WHEN NEW.STATUS = 'READY' COLLATE NOCASE BEGIN
+    INSERT INTO ready_counts (LAB_CODE, TEST_GROUP, N) VALUES (NEW.LAB_CODE, NEW.TEST_GROUP, 1)
+        ON CONFLICT (LAB_CODE, TEST_GROUP) DO UPDATE SET N = N + 1;
+END;
+CREATE TRIGGER IF NOT EXISTS main.lab_tracking_ready_delete AFTER DELETE ON lab_tracking
+WHEN OLD.STATUS = 'READY' COLLATE NOCASE BEGIN
+    UPDATE ready_counts SET N = N - 1 WHERE LAB_CODE = OLD.LAB_CODE AND TEST_GROUP = OLD.TEST_GROUP;
+END;
+CREATE TRIGGER IF NOT EXISTS main.lab_tracking_ready_update AFTER UPDATE OF STATUS, TEST_GROUP, LAB_CODE
+ON lab_tracking WHEN OLD.STATUS = 'READY' COLLATE NOCASE OR NEW.STATUS = 'READY' COLLATE NOCASE BEGIN
+    UPDATE ready_counts SET N = N - 1
+        WHERE OLD.STATUS = 'READY' COLLATE NOCASE AND LAB_CODE = OLD.LAB_CODE AND TEST_GROUP = OLD.TEST_GROUP;
+    INSERT INTO ready_counts (LAB_CODE, TEST_GROUP, N)
+        SELECT NEW.LAB_CODE, NEW.TEST_GROUP, 1 WHERE NEW.STATUS = 'READY' COLLATE NOCASE
+        ON CONFLICT (LAB_CODE, TEST_GROUP) DO UPDATE SET N = N + 1;
+END;
+INSERT OR IGNORE INTO main.db_info (NAME, VALUE) VALUES ('ready_counts', '1');
+)sql";
+
 } // namespace
+
+const char* Ready_Counts_Schema_Sql() {
+    return Ready_Counts_Sql;
+}
 
 void Create_Schema(Sqlite_Db& db) {
     Transaction tx(db, true);
     db.Exec_Script(Schema_Sql);
     db.Exec_Script(Rack_Summary_Schema_Sql());
+    db.Exec_Script(Ready_Counts_Schema_Sql());
     db.Exec("INSERT INTO main.db_info (NAME, VALUE) VALUES ('schema_version', ?1), ('created', ?2)",
             {std::string(Schema_Version), Now_Text()});
     tx.Commit();

@@ -13,4 +13,8 @@ inline constexpr const char* Schema_Version = "2";
 // Creates every table, view and index (in one transaction). The password lookup key is the key file's.
 void Create_Schema(Sqlite_Db& db);
 
+// The table of READY tests per lab and test group, its triggers and its fill from lab_tracking; the
+// script may run again. Create_Schema runs it; an older lab database gets it when opened.
+const char* Ready_Counts_Schema_Sql();
+
 } // namespace pcs::embedded

@@ -130,7 +130,7 @@ std::vector<std::string> Read_Function_Arguments(const std::vector<Token>& toks,
     throw Dialect_Error(102, "42000", "Incorrect syntax: a ')' is missing.");
 }
 
-std::string Rewrite(const std::vector<Token>& toks) {
+std::string Rewrite(const std::vector<Token>& toks, bool ready_counts) {
     std::string out;
     out.reserve(256);
     std::optional<std::string> limit;
@@ -244,7 +244,7 @@ std::string Rewrite(const std::vector<Token>& toks) {
                         313, "42000",
                         "An insufficient number of arguments were supplied for the procedure or function "
                         "TBL_TestGroup_Count.");
-                out += Test_Group_Count_Sql(args[0], args[1]);
+                out += Test_Group_Count_Sql(args[0], args[1], ready_counts);
                 i = j;
                 previous_word.clear();
                 continue;
@@ -494,7 +494,7 @@ void Refuse_Outside_Commands(const std::vector<Token>& toks) {
     }
 }
 
-Parsed_Statement Parse_Statement(std::string_view sql) {
+Parsed_Statement Parse_Statement(std::string_view sql, bool ready_counts) {
     std::vector<Token> toks = Tokenize(sql);
     size_t first = Next_Sig(toks, 0);
     if (first >= toks.size()) throw Dialect_Error(102, "42000", "The statement is empty.");
@@ -503,22 +503,26 @@ Parsed_Statement Parse_Statement(std::string_view sql) {
     if (t.Kind == Token_Kind::Word) {
         std::string upper = UCase(t.Text);
         if (upper == "EXEC" || upper == "EXECUTE") return Parse_Call(toks, Next_Sig(toks, first + 1));
-        if (Is_Statement_Keyword(upper)) return Plain_Statement{Rewrite(toks)};
+        if (Is_Statement_Keyword(upper)) return Plain_Statement{Rewrite(toks, ready_counts)};
         return Parse_Call(toks, first);
     }
     if (t.Kind == Token_Kind::Quoted_Name) return Parse_Call(toks, first);
     throw Syntax_Error_Near(t.Text);
 }
 
-std::string Test_Group_Count_Sql(const std::string& lab_code_expr, const std::string& test_group_expr) {
+std::string Test_Group_Count_Sql(const std::string& lab_code_expr, const std::string& test_group_expr,
+                                 bool ready_counts) {
     // One row per test group asked for (every group for null): the outstanding (READY) tests of the
     // lab, and whether the group's samples are weighed before the test.
+    const std::string count =
+        ready_counts ? "coalesce((select c.N from main.ready_counts c where c.LAB_CODE = a.lab_code and "
+                       "c.TEST_GROUP = g.TEST_GROUP), 0)"
+                     : "(select count(*) from main.lab_tracking t where t.TEST_GROUP = g.TEST_GROUP and "
+                       "t.STATUS = 'READY' and t.LAB_CODE = a.lab_code)";
     return "(with tgc_args(lab_code, test_group) as (select " + lab_code_expr + ", " + test_group_expr +
-           ") select g.TEST_GROUP as TEST_GROUP, a.lab_code as LAB_CODE, g.IS_WEIGHED as isWeighed, "
-           "(select count(*) from main.lab_tracking t where t.TEST_GROUP = g.TEST_GROUP and t.STATUS = "
-           "'READY' "
-           "and t.LAB_CODE = a.lab_code) as COUNT "
-           "from main.test_groups g cross join tgc_args a "
+           ") select g.TEST_GROUP as TEST_GROUP, a.lab_code as LAB_CODE, g.IS_WEIGHED as isWeighed, " +
+           count +
+           " as COUNT from main.test_groups g cross join tgc_args a "
            "where a.test_group is null or g.TEST_GROUP = a.test_group)";
 }
 

@@ -69,10 +69,12 @@ using Parsed_Statement = std::variant<Procedure_Call, Plain_Statement>;
 std::optional<std::string> Schema_Of(std::string_view database);
 
 // Reads one statement text. Throws Dialect_Error when it is neither a procedure call nor a statement
-// the embedded database can run.
-Parsed_Statement Parse_Statement(std::string_view sql);
+// the embedded database can run. ready_counts: the file set keeps main.ready_counts (schema.h).
+Parsed_Statement Parse_Statement(std::string_view sql, bool ready_counts = true);
 
-// The SQL of the table function TBL_TestGroup_Count for two argument expressions.
-std::string Test_Group_Count_Sql(const std::string& lab_code_expr, const std::string& test_group_expr);
+// The SQL of the table function TBL_TestGroup_Count for two argument expressions: the counts read from
+// main.ready_counts, or counted from lab_tracking where the file set does not keep them.
+std::string Test_Group_Count_Sql(const std::string& lab_code_expr, const std::string& test_group_expr,
+                                 bool ready_counts);
 
 } // namespace pcs::embedded

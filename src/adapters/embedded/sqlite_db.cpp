@@ -1,6 +1,7 @@
 #include "sqlite_db.h"
 
 #include "rack_summary.h"
+#include "schema.h"
 
 #include "common/local_time.h"
 #include "common/text.h"
@@ -167,6 +168,11 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
     sqlite3_progress_handler(db_, 500, Check_Deadline, this);
     char* err = nullptr;
     if (sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, &err) != SQLITE_OK) sqlite3_free(err);
+    // The rows an INSERT OR REPLACE pushes out leave through the delete triggers, so the change logs and
+    // the READY counts see them go. No trigger writes to a table that has triggers of its own.
+    err = nullptr;
+    if (sqlite3_exec(db_, "PRAGMA recursive_triggers = ON", nullptr, nullptr, &err) != SQLITE_OK)
+        sqlite3_free(err);
     // A journal kept between transactions (its header zeroed at commit, with a sync) instead of one made
     // and deleted for each: the commit's syncs then change no file's size or folder, which is what makes
     // a sync slow. Commits stay durable and the four files still commit together.
@@ -185,6 +191,7 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
         st.reset();
         if (rc != SQLITE_ROW) refuse(files.Lab.string() + " is not an embedded lab database");
         if (!Has_Change_Logs()) change_logs_ = Add_Change_Logs();
+        if (!Has_Ready_Counts()) ready_counts_ = Add_Ready_Counts();
     }
 }
 
@@ -206,6 +213,31 @@ bool Sqlite_Db::Add_Change_Logs() noexcept {
     try {
         Transaction tx(*this, true);
         Exec_Script(Rack_Summary_Schema_Sql());
+        tx.Commit();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool Sqlite_Db::Has_Ready_Counts() {
+    if (ready_counts_) return *ready_counts_;
+    try {
+        // The script's last trigger and its db_info row, as for the change logs.
+        ready_counts_ = !Query("SELECT 1 FROM main.sqlite_master WHERE type = 'trigger' AND name = "
+                               "'lab_tracking_ready_update'")
+                             .Rows.empty() &&
+                        !Query("SELECT 1 FROM main.db_info WHERE NAME = 'ready_counts'").Rows.empty();
+    } catch (const Sqlite_Error&) {
+        ready_counts_ = false;
+    }
+    return *ready_counts_;
+}
+
+bool Sqlite_Db::Add_Ready_Counts() noexcept {
+    try {
+        Transaction tx(*this, true);
+        Exec_Script(Ready_Counts_Schema_Sql());
         tx.Commit();
         return true;
     } catch (const std::exception&) {

@@ -103,6 +103,8 @@ public:
     bool In_Transaction() const;
     // The file set keeps the change logs that the racks' summary follows (rack_summary.h).
     bool Has_Change_Logs();
+    // The file set keeps main.ready_counts, the READY tests per lab and test group (schema.h).
+    bool Has_Ready_Counts();
 
     // Runs a statement prepared on the spot (not cached): plain statement texts vary with their values.
     // Returns whether it gave a result set (columns), and fills rows.
@@ -118,10 +120,14 @@ private:
     // Gives a lab database made before the change logs its logs, triggers and indexes; false when it
     // cannot (read-only, damaged, locked): the lists are then answered by their statements alone.
     bool Add_Change_Logs() noexcept;
+    // The same for the READY counts: false when they cannot be made, and the test groups' counts are
+    // then answered by counting the tests.
+    bool Add_Ready_Counts() noexcept;
 
     std::map<std::string, Statement_Handle> cache_;
     Deadline deadline_;
     std::optional<bool> change_logs_;
+    std::optional<bool> ready_counts_;
 };
 
 // A transaction that rolls back unless committed. Immediate transactions take the write lock at once,
