@@ -8,6 +8,7 @@
 #include "common/text.h"
 
 #include <sodium.h>
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -152,16 +153,33 @@ void Lab_Admin::Create(const fs::path& lab_file, bool replace) {
         Move_Into_Place(from[i], targets[i], replace);
 }
 
-Lab_Admin::Lab_Admin(const fs::path& lab_file)
-    : db_(std::make_unique<Sqlite_Db>(lab_file, Busy_Timeout_Ms)) {}
+namespace {
+
+Admin_Error Damaged(const fs::path& lab_file, const std::string& damage) {
+    return Admin_Error("the lab database " + lab_file.string() + " is damaged, so nothing was written: " +
+                       damage + " (restore it from a copy; the journals beside it belong to it)");
+}
+
+std::unique_ptr<Sqlite_Db> Open_Lab(const fs::path& lab_file) {
+    try {
+        return std::make_unique<Sqlite_Db>(lab_file, Busy_Timeout_Ms);
+    } catch (const db::Connect_Error& e) {
+        // Damage that reaches the tables' definitions stops the opening itself: it is damage all the same.
+        for (const auto& r : e.Records())
+            if ((r.Native_Error & 0xff) == SQLITE_CORRUPT || (r.Native_Error & 0xff) == SQLITE_NOTADB)
+                throw Damaged(lab_file, e.what());
+        throw;
+    }
+}
+
+} // namespace
+
+Lab_Admin::Lab_Admin(const fs::path& lab_file) : db_(Open_Lab(lab_file)) {}
 
 Lab_Admin::~Lab_Admin() = default;
 
 void Lab_Admin::Refuse_Damage() {
-    if (auto damage = db_->Damage())
-        throw Admin_Error("the lab database " + db_->Files().Lab.string() +
-                          " is damaged, so nothing was written: " + *damage +
-                          " (restore it from a copy; the journals beside it belong to it)");
+    if (auto damage = db_->Damage()) throw Damaged(db_->Files().Lab, *damage);
 }
 
 void Lab_Admin::Add_Employee(const Employee_Spec& e, const std::string& password) {
