@@ -27,7 +27,9 @@ protected:
                 ASSERT_TRUE(db.Run_Text(std::get<Plain_Statement>(Parse_Statement(sql, false)).Sql, counted));
                 EXPECT_EQ(kept.Columns, counted.Columns) << what;
                 EXPECT_EQ(kept.Rows, counted.Rows) << what;
-                if (std::string(group) != "'EMPTYGRP'") ASSERT_FALSE(kept.Rows.empty()) << what;
+                if (std::string(group) != "'EMPTYGRP'") {
+                    ASSERT_FALSE(kept.Rows.empty()) << what;
+                }
                 for (const auto& row : kept.Rows) {
                     Table direct =
                         db.Query("SELECT count(*) FROM main.lab_tracking WHERE STATUS = 'READY' AND "
