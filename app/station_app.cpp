@@ -17,11 +17,13 @@
 #include "lab/rack.h"
 #include "records/employee.h"
 #include "records/prt_count.h"
+#include "ui/artwork.h"
 #include "ui/form_header.h"
 #include "ui/form_login.h"
 #include "ui/form_pcgrid.h"
 #include "ui/form_rack.h"
 #include "ui/main_form.h"
+#include "ui/pictures.h"
 #include "ui/rack_main_form.h"
 #include "ui/screen_ports.h"
 #include "ui/screen_wait.h"
@@ -132,9 +134,9 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
 
     // ---- Header_Actions: where the header's touches go ----------------------------------------------
     void Lock() override { login.Screen().showSplash(); }
-    // The toolbox's runs go to the main form's station, once there is one.
+    // The toolbox's runs go to the main form's station, once it has loaded.
     void Toolbox_Run(Run_Kind kind) override {
-        if (main_form) main_form->Model().Toolbox_Run(kind);
+        if (loaded) main_form->Model().Toolbox_Run(kind);
     }
     void Reload_Settings() override { rack.Load_Software_settings(); }
 
@@ -143,41 +145,65 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
     void Restore_Positions(const Saved_Window_Positions& p) override { set.Restore_Positions(p); }
     void Show_User() override { set.Show_User(); }
     void Hibernate_Working_Forms() override { set.Hibernate_Working_Forms(); }
+    // The password check waits on the lab database (a deliberately slow hash), and the screen's thread
+    // turns its event loop meanwhile: the forms' widgets are built on that turn, so that an accepted login
+    // only loads and shows them. A check answered at once finds them unbuilt and builds them itself.
+    void Password_Check_Starting() override {
+        if (rack_view) return;
+        QTimer::singleShot(0, &login, [this] {
+            try {
+                Build_Working_Forms();
+            } catch (const std::exception&) {
+                // Built again, and its failure shown, when the login is accepted.
+            }
+        });
+    }
     void Show_Working_Forms() override {
-        if (!main_form) Load_Working_Forms();
+        if (!loaded) Load_Working_Forms();
         set.Show_Working_Forms();
     }
     void Technician_Logged_In() override {
-        if (!rack_view) return;
+        if (!loaded) return;
         rack_view->Model().Technician_Logged_In();
         rack_view->Draw();
     }
     bool Leave() override {
-        if (!rack_view) return false;
+        if (!loaded) return false;
         rack_view->Model().img_Exit_Click();
         return true;
+    }
+
+    // The forms' widgets, joined to each other and to the header: nothing here reads the lab database,
+    // the settings or the technician.
+    void Build_Working_Forms() {
+        if (rack_view) return;
+        if (!main_form) {
+            main_form = std::make_unique<ui::Form_Test>(ui::Form_Test_Parts{
+                g, clock, alerts, status, database, rack, bath_batch, result, technician, logs, port});
+            main_form->Allow_Debug(options.Development);
+            main_port = std::make_unique<Station_Main_Form>(main_form->Model());
+            Station& station = main_form->Model();
+            QObject::connect(&set, &ui::Working_Form_Set::Main_Form_Shown, main_form.get(),
+                             [&station] { station.reActivate(); });
+            QObject::connect(&set, &ui::Working_Form_Set::Hibernating, main_form.get(),
+                             [&station] { station.Hibernate(); });
+        }
+        auto view = std::make_unique<ui::Form_Rack>(
+            ui::Form_Rack_Parts{g, clock, rack, technician, status, alerts, *main_port, app_exit});
+        ui::Join_Main_Form_And_Rack(*main_form, *view);
+        view->Own_Window(&header);
+        rack_view = std::move(view);
     }
 
     // The main form loads (settings, stored bath, histogram, check standard primed), then the rack view
     // loads as the base window that owns the header and the main form.
     void Load_Working_Forms() {
-        main_form = std::make_unique<ui::Form_Test>(ui::Form_Test_Parts{
-            g, clock, alerts, status, database, rack, bath_batch, result, technician, logs, port});
-        main_form->Allow_Debug(options.Development);
+        Build_Working_Forms();
+        loaded = true;
         main_form->Load(options.Program_Folder);
         header.showStation(); // the main form's load names the station and its test group
-        main_port = std::make_unique<Station_Main_Form>(main_form->Model());
-        rack_view = std::make_unique<ui::Form_Rack>(
-            ui::Form_Rack_Parts{g, clock, rack, technician, status, alerts, *main_port, app_exit});
-        ui::Join_Main_Form_And_Rack(*main_form, *rack_view);
-        rack_view->Own_Window(&header);
         set.Main_Form = main_form.get();
         set.Rack_View = rack_view.get();
-        Station& station = main_form->Model();
-        QObject::connect(&set, &ui::Working_Form_Set::Main_Form_Shown, main_form.get(),
-                         [&station] { station.reActivate(); });
-        QObject::connect(&set, &ui::Working_Form_Set::Hibernating, main_form.get(),
-                         [&station] { station.Hibernate(); });
         // The header bar across the top, the rack view under it at the left, the main form under it at
         // the right; the main form keeps its histogram window beside itself.
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -200,6 +226,12 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
 
     Station_Options options;
     Globals g{Startup_Globals(options)};
+    // The pictures that come up first are decoded first: the header's small ones, then the login
+    // screen's large one while the header is being built (it stays hidden until a login).
+    ui::Picture_Prefetch pictures{g.Common_Folder,
+                                  {ui::Picture_Login_Icon, ui::Picture_Config_Icon, ui::Picture_Iso_Icon,
+                                   ui::Picture_Splash, ui::Picture_Button, ui::Picture_Key_Cap,
+                                   ui::Picture_Key_Cap_Cmd}};
     System_Clock clock;
     ui::Screen_Alerts alerts{g, clock};
     ui::Screen_Status status;
@@ -216,13 +248,14 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
     Qt_Serial_Port port{Counter_Device_Path(rack.Settings)};
     db::Document_Config documents{db::Document_Config_From_Environment()};
     browser::Process_Browser browser{documents.Browser_Program};
+    ui::Form_Header header{g, clock, technician, status, alerts, *this};
     ui::Form_Login login{g, clock, technician, alerts, g.Connect_String, this};
     Login_App_Exit app_exit{login};
-    ui::Form_Header header{g, clock, technician, status, alerts, *this};
     ui::Working_Form_Set set;
     std::unique_ptr<ui::Form_Test> main_form;
     std::unique_ptr<Station_Main_Form> main_port;
     std::unique_ptr<ui::Form_Rack> rack_view;
+    bool loaded = false; // the working forms have been loaded (at the first accepted login)
     std::thread warm_up;
     bool kiosk = false;
     Kiosk_Close_Filter close_filter;
@@ -233,7 +266,7 @@ Station_App::Station_App(const Station_Options& options) : parts_(std::make_uniq
 Station_App::~Station_App() {
     if (parts_->warm_up.joinable()) parts_->warm_up.join();
     // The owned windows go before their owner, the rack view before the shared records.
-    if (parts_->rack_view) parts_->rack_view->Unload();
+    if (parts_->loaded) parts_->rack_view->Unload();
     parts_->main_form.reset();
 }
 

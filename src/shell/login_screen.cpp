@@ -36,12 +36,14 @@ void Login_Screen::cmd_Login_Click() {
     try {
         if (g_.Debug_Mode) {
             Set_Timer1(true);
+            if (forms_) forms_->Password_Check_Starting();
             intInput = employee_.Login(employee_.Password);
             if (forms_) forms_->Show_User();
             entered = true;
         } else {
             Keyboard_Answer answer = view_.Ask_Password(Password_Prompt, "*");
             if (!Trim(answer.UserInput).empty()) {
+                if (forms_) forms_->Password_Check_Starting();
                 intInput = employee_.Login(answer.UserInput);
                 if (forms_) forms_->Show_User();
                 entered = true;

@@ -25,6 +25,9 @@ public:
     virtual void Restore_Positions(const Saved_Window_Positions& p) = 0;
     // The header's user caption is refreshed from the current employee.
     virtual void Show_User() = 0;
+    // A password is about to be checked against the lab database: the forms may make ready meanwhile
+    // what needs neither the lab database nor the technician.
+    virtual void Password_Check_Starting() {}
     // The main form is shown and told reActivate, then the header, then the rack view (modeless).
     virtual void Show_Working_Forms() = 0;
     // The main form is told Hibernate, then the main form, the rack view and the header are hidden.

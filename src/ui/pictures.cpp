@@ -3,9 +3,16 @@
 #include "ui/touch_label.h"
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <unordered_map>
 
 namespace pcs::ui {
@@ -18,8 +25,86 @@ std::filesystem::path Picture_Path(const Globals& g, const std::string& file_nam
     return std::filesystem::path(g.Common_Folder) / file_name;
 }
 
+struct Picture_Prefetch::State {
+    std::mutex Lock;
+    std::condition_variable Decoded;
+    std::vector<std::string> Order;                // the files, in the order they are decoded
+    std::unordered_map<std::string, size_t> Place; // a file's place in that order
+    std::unordered_map<std::string, QImage> Done;  // decoded
+    size_t Next = 0;                               // the place of the next file to decode
+    bool Stop = false;
+    std::thread Worker;
+};
+
+namespace {
+
+Picture_Prefetch::State* Running_Prefetch = nullptr;
+
+// The decoded picture of that file when the prefetch has it or is about to (waiting for it then); nothing
+// when the file is not among its files or it was stopped first.
+std::optional<QImage> Take_Prefetched(const std::string& key) {
+    Picture_Prefetch::State* s = Running_Prefetch;
+    if (!s) return std::nullopt;
+    std::unique_lock<std::mutex> guard(s->Lock);
+    auto place = s->Place.find(key);
+    if (place == s->Place.end()) return std::nullopt;
+    s->Decoded.wait(guard, [&] { return s->Stop || s->Next > place->second; });
+    auto it = s->Done.find(key);
+    if (it == s->Done.end()) return std::nullopt;
+    return it->second;
+}
+
+} // namespace
+
+Picture_Prefetch::Picture_Prefetch(const std::filesystem::path& folder, const std::vector<std::string>& first)
+    : state_(std::make_shared<State>()) {
+    if (Running_Prefetch) return;
+    std::error_code ec;
+    std::vector<std::string> rest;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) rest.push_back(it->path().string());
+    std::sort(rest.begin(), rest.end());
+    for (const std::string& name : first) {
+        const std::string key = (folder / name).string();
+        if (auto at = std::find(rest.begin(), rest.end(), key); at != rest.end()) {
+            rest.erase(at);
+            state_->Order.push_back(key);
+        }
+    }
+    state_->Order.insert(state_->Order.end(), rest.begin(), rest.end());
+    for (size_t i = 0; i < state_->Order.size(); ++i)
+        state_->Place.emplace(state_->Order[i], i);
+    Running_Prefetch = state_.get();
+    state_->Worker = std::thread([s = state_] {
+        for (size_t i = 0; i < s->Order.size(); ++i) {
+            {
+                std::lock_guard<std::mutex> guard(s->Lock);
+                if (s->Stop) return;
+            }
+            QImageReader reader(QString::fromStdString(s->Order[i]));
+            QImage image = reader.read();
+            std::lock_guard<std::mutex> guard(s->Lock);
+            if (!image.isNull()) s->Done.emplace(s->Order[i], std::move(image));
+            s->Next = i + 1;
+            s->Decoded.notify_all();
+        }
+    });
+}
+
+Picture_Prefetch::~Picture_Prefetch() {
+    if (Running_Prefetch != state_.get()) return;
+    {
+        std::lock_guard<std::mutex> guard(state_->Lock);
+        state_->Stop = true;
+        state_->Decoded.notify_all();
+    }
+    state_->Worker.join();
+    Running_Prefetch = nullptr;
+}
+
 QPixmap Read_Picture(const std::filesystem::path& path) {
     QPixmap p;
+    if (std::optional<QImage> image = Take_Prefetched(path.string())) return QPixmap::fromImage(*image);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return p;
     p.load(QString::fromStdString(path.string()));

@@ -7,7 +7,9 @@
 #include <QPixmap>
 #include <QString>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 class QWidget;
 class QPainter;
@@ -25,6 +27,22 @@ QPixmap Read_Picture(const std::filesystem::path& path);
 // The picture at the path, read once per process: a redraw never goes back to the disk for it. A picture
 // that is missing is looked for again the next time (a null pixmap until then).
 const QPixmap& Cached_Picture(const std::filesystem::path& path);
+
+// Decodes the pictures of a folder on a thread of its own, the named ones first and then every other
+// file there, while the screen's thread builds the forms that show them: Read_Picture and Cached_Picture
+// take a decoded one from it (waiting when it is still being decoded) instead of reading the file. At
+// most one runs; it stops and is joined when destroyed. Made and destroyed on the screen's thread.
+class Picture_Prefetch {
+public:
+    Picture_Prefetch(const std::filesystem::path& folder, const std::vector<std::string>& first);
+    ~Picture_Prefetch();
+    Picture_Prefetch(const Picture_Prefetch&) = delete;
+    Picture_Prefetch& operator=(const Picture_Prefetch&) = delete;
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+};
 
 // Sets the control's picture from the file; a missing or unreadable file leaves the control as it was.
 // Serves Touch_Label (its picture) and plain labels (their pixmap); other controls are left alone.

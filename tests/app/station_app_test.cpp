@@ -73,26 +73,39 @@ struct Logged_In_Station {
         station.reset();
         ::unsetenv("PCSTATION_CONNECT");
     }
-    // Starts the station and logs in; false when the working forms did not come up.
-    bool Log_In() {
+    // Starts the station.
+    bool Start(const QStringList& more = {}) {
         auto parsed = app::Parse_Station_Options(
-            {"pcstation", "--folder", QString::fromStdString(dir.Path().string()), "--lab-db",
-             QString::fromStdString(lab.string()), "--pictures", PCS_PICTURE_DIR},
+            QStringList{"pcstation", "--folder", QString::fromStdString(dir.Path().string()), "--lab-db",
+                        QString::fromStdString(lab.string()), "--pictures", PCS_PICTURE_DIR} +
+                more,
             app::Process_Environment(), dir.Path());
         if (!parsed.Options || password.empty()) return false;
         here.emplace(dir.Path());
         ::setenv("PCSTATION_CONNECT", parsed.Options->Connect_String.c_str(), 1);
         station = std::make_unique<app::Station_App>(*parsed.Options);
         station->Login_Screen()->show();
+        return true;
+    }
+    // Touches Login and types the password on the on-screen keys.
+    void Touch_Login(const std::string& typed) {
         QTimer keys;
         QObject::connect(&keys, &QTimer::timeout, [&] {
-            if (app::Type_On_Keyboard(QString::fromStdString(password))) keys.stop();
+            if (app::Type_On_Keyboard(QString::fromStdString(typed))) keys.stop();
         });
         keys.start(10);
         station->Login_Screen()->findChild<QPushButton*>("cmd_Login")->click();
+    }
+    static bool Working_Forms_Up() {
         return QTest::qWaitFor(
             [] { return Window("Form_Rack") && Window("Form_Test") && !QApplication::activeModalWidget(); },
             20000);
+    }
+    // Starts the station and logs in; false when the working forms did not come up.
+    bool Log_In() {
+        if (!Start()) return false;
+        Touch_Login(password);
+        return Working_Forms_Up();
     }
 };
 
@@ -150,6 +163,41 @@ TEST(Station_App, ALoginShowsTheWorkingFormsOnTheScreenAndTheDocumentButtonOpens
     }
     ::unsetenv("PCSTATION_BROWSER");
     ::unsetenv("PCSTATION_DOC_SERVER");
+}
+
+// The working forms are built while a password is checked, and loaded only once one is accepted: a refused
+// password leaves them unshown with nothing of the lab read, and the next login brings them up.
+TEST(Station_App, ARefusedPasswordReadsNothingOfTheLabAndTheNextLoginBringsUpTheForms) {
+    Logged_In_Station s;
+    const fs::path trace = s.dir.Path() / "statements.jsonl";
+    ASSERT_TRUE(s.Start({"--sql-trace", QString::fromStdString(trace.string())}));
+    // What stands when the refusal is told, and the alert closed as a finger would.
+    bool alerted = false, built = false, shown = true;
+    QTimer alert;
+    QObject::connect(&alert, &QTimer::timeout, [&] {
+        QWidget* m = QApplication::activeModalWidget();
+        if (!m || m->objectName() != "Form_Alert") return;
+        alert.stop();
+        alerted = true;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            built = built || w->objectName() == "Form_Rack";
+        shown = Window("Form_Rack") || Window("Form_Test");
+        m->close();
+    });
+    alert.start(10);
+    s.Touch_Login(s.password + "9");
+    EXPECT_TRUE(alerted);
+    EXPECT_TRUE(built);
+    EXPECT_FALSE(shown);
+    std::ifstream in(trace);
+    std::string statements((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(statements.find("validate_password"), std::string::npos);
+    EXPECT_EQ(statements.find("labrack."), std::string::npos) << statements;
+
+    s.Touch_Login(s.password);
+    ASSERT_TRUE(s.Working_Forms_Up());
+    const QString rack = Window("Form_Rack")->findChild<QLabel*>("lbl_rackDesc")->text().trimmed();
+    EXPECT_FALSE(rack.isEmpty());
 }
 
 // A kiosk station: the login screen fills the screen and the pointer is hidden for the whole program.

@@ -1,8 +1,10 @@
 // Wiring of the alert, the question, the status banner, the touch boundary and the picture folder.
 #include "common/messages.h"
+#include "support/temp_dir.h"
 #include "ui/artwork.h"
 #include "ui/form_message.h"
 #include "ui/guarded.h"
+#include "ui/pictures.h"
 #include "ui/screen_ports.h"
 #include "ui/touch_label.h"
 #include "ui/twips.h"
@@ -11,9 +13,13 @@
 #include <QLabel>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
+
 using namespace pcs;
 using namespace pcs::test;
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -101,6 +107,37 @@ TEST(Pictures, TheBuildDrewEveryPictureAndAMissingOneLeavesAFrame) {
     EXPECT_FALSE(img.grab().isNull());
 
     EXPECT_EQ(ui::Twips_To_Pixels(13500, 96), 900);
+}
+
+// Pictures decoded ahead on their own thread are the pictures the files hold, a GIF-named file holding
+// PNG data too; a file that is no picture, or one that appeared later, is read as before.
+TEST(Pictures, APictureDecodedAheadIsTheFilesOwn) {
+    test::Temp_Dir dir;
+    const fs::path folder = dir.Path() / "pictures";
+    fs::create_directories(folder);
+    Globals g = Screen_Globals();
+    const std::vector<std::string> names = {ui::Picture_Splash, ui::Picture_Iso_Icon, "bttn_bath_idle.gif"};
+    for (const std::string& n : names)
+        fs::copy_file(ui::Picture_Path(g, n), folder / n);
+    std::ofstream(folder / "notes.txt") << "not a picture";
+    {
+        ui::Picture_Prefetch ahead(folder, {"bttn_bath_idle.gif"});
+        ui::Picture_Prefetch second(folder, {}); // only one runs: this one does nothing
+        fs::copy_file(ui::Picture_Path(g, ui::Picture_Config_Icon), folder / ui::Picture_Config_Icon);
+        for (const std::string& n : names) {
+            const QImage a = ui::Read_Picture(folder / n).toImage(),
+                         b = QImage(QString::fromStdString((folder / n).string()));
+            EXPECT_FALSE(a.isNull()) << n;
+            EXPECT_EQ(a.convertToFormat(QImage::Format_ARGB32), b.convertToFormat(QImage::Format_ARGB32))
+                << n;
+        }
+        EXPECT_TRUE(ui::Read_Picture(folder / "notes.txt").isNull());
+        EXPECT_FALSE(ui::Read_Picture(folder / ui::Picture_Config_Icon).isNull());
+    }
+    // Stopped at once: another may run then, and a picture it never decoded is read from the file.
+    { ui::Picture_Prefetch stopped(folder, {}); }
+    ui::Picture_Prefetch again(folder, {ui::Picture_Splash});
+    EXPECT_FALSE(ui::Read_Picture(folder / ui::Picture_Splash).isNull());
     EXPECT_EQ(ui::Twips_To_Pixels(15, 96), 1);
     EXPECT_EQ(ui::Twips_To_Pixels(1440, 144), 144);
 }
