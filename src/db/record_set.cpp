@@ -53,17 +53,24 @@ const std::vector<std::string>& Record_Set::Columns() const {
     return cursor_->Columns();
 }
 
-size_t Record_Set::Column_Index(std::string_view name) const {
+std::optional<size_t> Record_Set::Find_Column(std::string_view name) const {
     const auto& cols = Columns();
-    for (size_t i = 0; i < cols.size(); ++i)
-        if (Equals_No_Case(cols[i], name)) return i;
+    for (const auto& [asked, at] : found_)
+        if (asked == name) return at;
+    std::optional<size_t> at;
+    for (size_t i = 0; i < cols.size() && !at; ++i)
+        if (Equals_No_Case(cols[i], name)) at = i;
+    found_.emplace_back(std::string(name), at);
+    return at;
+}
+
+size_t Record_Set::Column_Index(std::string_view name) const {
+    if (std::optional<size_t> at = Find_Column(name)) return *at;
     throw Column_Not_Found_Error(name);
 }
 
 bool Record_Set::Has_Column(std::string_view name) const {
-    for (const auto& c : Columns())
-        if (Equals_No_Case(c, name)) return true;
-    return false;
+    return Find_Column(name).has_value();
 }
 
 const Field& Record_Set::Value(std::string_view name) const {

@@ -8,8 +8,11 @@
 #include "db/backend.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace pcs::db {
 
@@ -89,6 +92,7 @@ public:
 
 private:
     size_t Column_Index(std::string_view name) const;
+    std::optional<size_t> Find_Column(std::string_view name) const;
     void Require_Open() const;
 
     std::unique_ptr<Db_Cursor> cursor_; // declared after nothing it depends on; destroyed first
@@ -96,6 +100,8 @@ private:
     bool eof_ = true;
     Outcome outcome_ = Outcome::Failed;
     std::vector<Error_Record> errors_;
+    // Each name asked for and its column: a loop over the rows asks the same few names of every row.
+    mutable std::vector<std::pair<std::string, std::optional<size_t>>> found_;
 };
 
 } // namespace pcs::db

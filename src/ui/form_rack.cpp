@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
 
 namespace pcs::ui {
@@ -89,6 +90,7 @@ Form_Rack::Form_Rack(const Form_Rack_Parts& parts, QWidget* parent)
     setObjectName("Form_Rack");
     setAccessibleName("Rack view");
     Build();
+    Prepare_Search();
 }
 
 Form_Rack::~Form_Rack() {
@@ -366,7 +368,8 @@ void Form_Rack::Draw() {
 }
 
 Rack_Search& Form_Rack::Load_Search() {
-    search_ = std::make_unique<Form_Search>(p_.G, p_.Time, p_.Current_Rack, p_.Alerts, this);
+    search_ = spare_search_ ? std::move(spare_search_)
+                            : std::make_unique<Form_Search>(p_.G, p_.Time, p_.Current_Rack, p_.Alerts, this);
     return search_->Model();
 }
 
@@ -379,6 +382,14 @@ void Form_Rack::Unload_Search() {
     if (!search_) return;
     search_->Unload();
     search_.reset();
+    // The next search's form is made when the event loop next turns: off the touch's path.
+    QTimer::singleShot(0, this, [this] { Prepare_Search(); });
+}
+
+void Form_Rack::Prepare_Search() {
+    if (spare_search_ || unloaded_) return;
+    spare_search_ = std::make_unique<Form_Search>(p_.G, p_.Time, p_.Current_Rack, p_.Alerts, this);
+    spare_search_->ensurePolished();
 }
 
 } // namespace pcs::ui

@@ -72,6 +72,10 @@ private:
     Form_Rack_Parts p_;
     Rack_View view_;
     std::unique_ptr<Form_Search> search_;
+    // The next search's form, made ahead off a touch's path (with the view, then after each search), so
+    // that a search only fills it and shows it.
+    std::unique_ptr<Form_Search> spare_search_;
+    void Prepare_Search();
     std::vector<QPointer<QWidget>> owned_;
     bool unloaded_ = false;
 

@@ -54,13 +54,16 @@ bool Rack_Search::Load_Rack_List(const std::string& test_code) {
         list_rs_ = rack_.Get_Samples(Trim(test_code), Priority_Filter);
         if (!list_rs_.Is_Open()) throw db::Statement_Failed_Error("the list of racks", list_rs_.Errors());
         if (list_rs_.Columns().empty()) return false;
+        // Thousands of rows: each field is read where it stands, without a copy of its own.
+        auto field = [&](std::string_view column) -> std::string_view {
+            if (!list_rs_.Has_Column(column)) return {};
+            const db::Field& f = list_rs_.Value(column);
+            return f ? std::string_view(*f) : std::string_view();
+        };
         for (; !list_rs_.Eof(); list_rs_.Move_Next()) {
-            db::Field id = db::Optional_Field(list_rs_, "RACK_ID");
-            std::optional<double> n = id ? Try_Double(*id) : std::nullopt;
-            lst_os.push_back({Trim(db::Optional_Field(list_rs_, "RACK_DESC").value_or("")),
-                              n ? static_cast<long long>(*n) : 0,
-                              Trim(db::Optional_Field(list_rs_, "CURR_USER").value_or("")),
-                              Trim(db::Optional_Field(list_rs_, "CURR_STATION").value_or(""))});
+            std::optional<double> n = Try_Double(field("RACK_ID"));
+            lst_os.push_back({Trim(field("RACK_DESC")), n ? static_cast<long long>(*n) : 0,
+                              Trim(field("CURR_USER")), Trim(field("CURR_STATION"))});
             ++Items;
         }
     } catch (const std::exception& e) {
