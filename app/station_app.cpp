@@ -109,27 +109,36 @@ private:
 } // namespace
 
 // Built in the station's start-up order: the shared values and records first (creating the rack
-// loads settings.txt), then the login screen; the working forms at the first accepted login.
+// loads settings.txt), then the login screen; the header bar once the login screen is up, and the
+// working forms at the first login.
 struct Station_App::Parts final : Working_Forms, Header_Actions {
     explicit Parts(const Station_Options& o) : options(o) {
         database.Set_Fallback_Connect_String(Fallback_Connect_String(o.Program_Folder));
         technician.Station = "PARTICLE COUNT";
-        header.showStation();
         login.Set_Counter(&port, &rack.Settings);
-        header.Timer = &login.Screen();
-        status.Attach_Status_Label(header.lbl_Status());
         alerts.Set_Fallback_Owner(&login);
         waits.Owner = [this]() -> QWidget* {
             QWidget* w = QApplication::activeWindow();
             return w ? w : static_cast<QWidget*>(&login);
         };
         database.Set_Wait_Port(&waits);
-        set.Header = &header;
+    }
+
+    // The header bar stays hidden until a login: it is made after the login screen's first paint, or
+    // when first needed.
+    ui::Form_Header& Header() {
+        if (header) return *header;
+        header.emplace(g, clock, technician, status, alerts, static_cast<Header_Actions&>(*this));
+        header->showStation();
+        header->Timer = &login.Screen();
+        status.Attach_Status_Label(header->lbl_Status());
+        set.Header = &*header;
         // The header's document button: the test group's procedure document in the site's browser.
-        QObject::connect(&header, &ui::Form_Header::Document_Requested, &header,
+        QObject::connect(&*header, &ui::Form_Header::Document_Requested, &*header,
                          [this](const std::string& test_code) {
                              db::Show_Document(database, browser, documents.Server, test_code);
                          });
+        return *header;
     }
 
     // ---- Header_Actions: where the header's touches go ----------------------------------------------
@@ -143,7 +152,10 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
     // ---- Working_Forms: the login screen's view of the three working forms --------------------------
     Saved_Window_Positions Positions() const override { return set.Positions(); }
     void Restore_Positions(const Saved_Window_Positions& p) override { set.Restore_Positions(p); }
-    void Show_User() override { set.Show_User(); }
+    void Show_User() override {
+        Header();
+        set.Show_User();
+    }
     void Hibernate_Working_Forms() override { set.Hibernate_Working_Forms(); }
     // The password check waits on the lab database (a deliberately slow hash), and the screen's thread
     // turns its event loop meanwhile: the forms' widgets are built on that turn, so that an accepted login
@@ -191,7 +203,7 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
         auto view = std::make_unique<ui::Form_Rack>(
             ui::Form_Rack_Parts{g, clock, rack, technician, status, alerts, *main_port, app_exit});
         ui::Join_Main_Form_And_Rack(*main_form, *view);
-        view->Own_Window(&header);
+        view->Own_Window(&Header());
         rack_view = std::move(view);
     }
 
@@ -201,16 +213,16 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
         Build_Working_Forms();
         loaded = true;
         main_form->Load(options.Program_Folder);
-        header.showStation(); // the main form's load names the station and its test group
+        Header().showStation(); // the main form's load names the station and its test group
         set.Main_Form = main_form.get();
         set.Rack_View = rack_view.get();
         // The header bar across the top, the rack view under it at the left, the main form under it at
         // the right; the main form keeps its histogram window beside itself.
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        header.move(screen.topLeft());
-        rack_view->move(screen.left(), screen.top() + header.height());
+        header->move(screen.topLeft());
+        rack_view->move(screen.left(), screen.top() + header->height());
         main_form->move(screen.left() + std::max(0, screen.width() - main_form->width()),
-                        screen.top() + header.height());
+                        screen.top() + header->height());
         if (kiosk) rack_view->setWindowState(Qt::WindowFullScreen);
         rack_view->show();
         rack_view->Load();
@@ -226,12 +238,11 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
 
     Station_Options options;
     Globals g{Startup_Globals(options)};
-    // The pictures that come up first are decoded first: the header's small ones, then the login
-    // screen's large one while the header is being built (it stays hidden until a login).
+    // The pictures are decoded while the records below are made, the login screen's first.
     ui::Picture_Prefetch pictures{g.Common_Folder,
-                                  {ui::Picture_Login_Icon, ui::Picture_Config_Icon, ui::Picture_Iso_Icon,
-                                   ui::Picture_Splash, ui::Picture_Button, ui::Picture_Key_Cap,
-                                   ui::Picture_Key_Cap_Cmd}};
+                                  {ui::Picture_Splash, ui::Picture_Key_Cap, ui::Picture_Key_Cap_Cmd,
+                                   ui::Picture_Login_Icon, ui::Picture_Config_Icon, ui::Picture_Iso_Icon,
+                                   ui::Picture_Button}};
     System_Clock clock;
     ui::Screen_Alerts alerts{g, clock};
     ui::Screen_Status status;
@@ -248,9 +259,9 @@ struct Station_App::Parts final : Working_Forms, Header_Actions {
     Qt_Serial_Port port{Counter_Device_Path(rack.Settings)};
     db::Document_Config documents{db::Document_Config_From_Environment()};
     browser::Process_Browser browser{documents.Browser_Program};
-    ui::Form_Header header{g, clock, technician, status, alerts, *this};
     ui::Form_Login login{g, clock, technician, alerts, g.Connect_String, this};
     Login_App_Exit app_exit{login};
+    std::optional<ui::Form_Header> header;
     ui::Working_Form_Set set;
     std::unique_ptr<ui::Form_Test> main_form;
     std::unique_ptr<Station_Main_Form> main_port;
@@ -313,6 +324,7 @@ int Station_App::Run() {
             return;
         }
         parts_->warm_up = parts_->database.Warm_Up();
+        parts_->Header();
     });
     return QApplication::exec();
 }

@@ -195,54 +195,46 @@ Sqlite_Db::Sqlite_Db(const fs::path& lab_file, int busy_timeout_ms, bool create)
     }
 }
 
-bool Sqlite_Db::Has_Change_Logs() {
-    if (change_logs_) return *change_logs_;
+// A script that ran through left its last trigger and its db_info row; asked once per connection.
+bool Sqlite_Db::Script_Ran(std::optional<bool>& known, const std::string& schema,
+                           const std::string& last_trigger, const std::string& marker) {
+    if (known) return *known;
     try {
-        // The script's last trigger and its epoch row: a script that ran through.
-        change_logs_ = !Query("SELECT 1 FROM labrack.sqlite_master WHERE type = 'trigger' AND name = "
-                              "'racks_logged_delete'")
-                            .Rows.empty() &&
-                       !Query("SELECT 1 FROM main.db_info WHERE NAME = 'summary_epoch'").Rows.empty();
+        known = !Query("SELECT 1 FROM " + schema + ".sqlite_master WHERE type = 'trigger' AND name = '" +
+                       last_trigger + "'")
+                     .Rows.empty() &&
+                !Query("SELECT 1 FROM main.db_info WHERE NAME = '" + marker + "'").Rows.empty();
     } catch (const Sqlite_Error&) {
-        change_logs_ = false;
+        known = false;
     }
-    return *change_logs_;
+    return *known;
+}
+
+bool Sqlite_Db::Run_Whole(const std::string& script) noexcept {
+    try {
+        Transaction tx(*this, true);
+        Exec_Script(script);
+        tx.Commit();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool Sqlite_Db::Has_Change_Logs() {
+    return Script_Ran(change_logs_, "labrack", "racks_logged_delete", "summary_epoch");
 }
 
 bool Sqlite_Db::Add_Change_Logs() noexcept {
-    try {
-        Transaction tx(*this, true);
-        Exec_Script(Rack_Summary_Schema_Sql());
-        tx.Commit();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return Run_Whole(Rack_Summary_Schema_Sql());
 }
 
 bool Sqlite_Db::Has_Ready_Counts() {
-    if (ready_counts_) return *ready_counts_;
-    try {
-        // The script's last trigger and its db_info row, as for the change logs.
-        ready_counts_ = !Query("SELECT 1 FROM main.sqlite_master WHERE type = 'trigger' AND name = "
-                               "'lab_tracking_ready_update'")
-                             .Rows.empty() &&
-                        !Query("SELECT 1 FROM main.db_info WHERE NAME = 'ready_counts'").Rows.empty();
-    } catch (const Sqlite_Error&) {
-        ready_counts_ = false;
-    }
-    return *ready_counts_;
+    return Script_Ran(ready_counts_, "main", "lab_tracking_ready_update", "ready_counts");
 }
 
 bool Sqlite_Db::Add_Ready_Counts() noexcept {
-    try {
-        Transaction tx(*this, true);
-        Exec_Script(Ready_Counts_Schema_Sql());
-        tx.Commit();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return Run_Whole(Ready_Counts_Schema_Sql());
 }
 
 Sqlite_Db::~Sqlite_Db() {

@@ -123,6 +123,11 @@ private:
     // The same for the READY counts: false when they cannot be made, and the test groups' counts are
     // then answered by counting the tests.
     bool Add_Ready_Counts() noexcept;
+    // Whether the schema script that ends in that trigger and writes that db_info row ran through.
+    bool Script_Ran(std::optional<bool>& known, const std::string& schema, const std::string& last_trigger,
+                    const std::string& marker);
+    // Runs a schema script in one write transaction; false when it could not.
+    bool Run_Whole(const std::string& script) noexcept;
 
     std::map<std::string, Statement_Handle> cache_;
     Deadline deadline_;
