@@ -44,6 +44,15 @@ const bench::Bench_Lab& Lab() {
     return *lab;
 }
 
+// The station's database layer on that lab.
+struct Lab_Database {
+    Globals G;
+    embedded::Embedded_Backend Backend;
+    No_Alerts Alerts;
+    db::Database Database;
+    Lab_Database() : Database(G, Backend, Alerts) { G.Connect_String = Lab().Connect_String(); }
+};
+
 std::string Rack_Name(long i) {
     return "BR-" + std::to_string(100000 + (i * 7919) % Racks);
 }
@@ -60,11 +69,8 @@ void BM_Rack_Load_Raw_Sqlite(benchmark::State& state) {
 }
 
 void BM_Rack_Load_Database(benchmark::State& state) {
-    Globals g;
-    g.Connect_String = Lab().Connect_String();
-    embedded::Embedded_Backend backend;
-    No_Alerts alerts;
-    db::Database database(g, backend, alerts);
+    Lab_Database lab;
+    db::Database& database = lab.Database;
     long i = 0;
     size_t bytes = 0, rows = 0;
     for (auto _ : state) {
@@ -89,11 +95,8 @@ void BM_Rack_Load_Database(benchmark::State& state) {
 
 // The outstanding tests of one test group, which the station asks at every login and after every save.
 void BM_Test_Group_Count(benchmark::State& state) {
-    Globals g;
-    g.Connect_String = Lab().Connect_String();
-    embedded::Embedded_Backend backend;
-    No_Alerts alerts;
-    db::Database database(g, backend, alerts);
+    Lab_Database lab;
+    db::Database& database = lab.Database;
     long long counted = 0;
     for (auto _ : state) {
         db::Record_Set rs =

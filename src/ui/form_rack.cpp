@@ -368,8 +368,7 @@ void Form_Rack::Draw() {
 }
 
 Rack_Search& Form_Rack::Load_Search() {
-    search_ = spare_search_ ? std::move(spare_search_)
-                            : std::make_unique<Form_Search>(p_.G, p_.Time, p_.Current_Rack, p_.Alerts, this);
+    search_ = spare_search_ ? std::move(spare_search_) : New_Search();
     return search_->Model();
 }
 
@@ -386,9 +385,13 @@ void Form_Rack::Unload_Search() {
     QTimer::singleShot(0, this, [this] { Prepare_Search(); });
 }
 
+std::unique_ptr<Form_Search> Form_Rack::New_Search() {
+    return std::make_unique<Form_Search>(p_.G, p_.Time, p_.Current_Rack, p_.Alerts, this);
+}
+
 void Form_Rack::Prepare_Search() {
     if (spare_search_ || unloaded_) return;
-    spare_search_ = std::make_unique<Form_Search>(p_.G, p_.Time, p_.Current_Rack, p_.Alerts, this);
+    spare_search_ = New_Search();
     spare_search_->ensurePolished();
 }
 

@@ -76,6 +76,7 @@ private:
     // that a search only fills it and shows it.
     std::unique_ptr<Form_Search> spare_search_;
     void Prepare_Search();
+    std::unique_ptr<Form_Search> New_Search();
     std::vector<QPointer<QWidget>> owned_;
     bool unloaded_ = false;
 

@@ -601,6 +601,12 @@ struct Counting_Lab {
     Counting_Lab(const std::vector<Planned_Report>& reports, const QString& count_time,
                  const QStringList& more = {})
         : Sim(Sim_Arguments(Dir.Path(), reports, count_time, more)) {}
+    // The counter is up and the lab has the technicians the tests log in as.
+    testing::AssertionResult Ready() const {
+        if (Sim.Path.empty()) return testing::AssertionFailure() << "counter-sim did not start";
+        if (Lab.Logins.size() < 2) return testing::AssertionFailure() << "the lab has too few logins";
+        return testing::AssertionSuccess();
+    }
     // OFFLINE_LOG and NEVER (a file no one writes) for the touch scripts.
     QStringList Environment() const {
         return {"OFFLINE_LOG=" + QString::fromStdString(Offline.string()),
@@ -617,8 +623,7 @@ struct Counting_Lab {
 TEST(Station_End_To_End, AnAbandonedCountReachesNoSampleAndTheNextSavesItsOwn) {
     Counting_Lab c({{Clean_Check_Counts, "CHECK"}, {Stray_Counts, "SAMPLE"}, {Sample_Counts, "SAMPLE"}},
                    "1.5", {"--fault", "ignore-stop"});
-    ASSERT_FALSE(c.Sim.Path.empty()) << "counter-sim did not start";
-    ASSERT_GE(c.Lab.Logins.size(), 2u);
+    ASSERT_TRUE(c.Ready());
     Fresh_Lab& lab = c.Lab;
     Counter_Sim& sim = c.Sim;
     const fs::path &folder = c.Folder, &offline = c.Offline;
@@ -653,8 +658,7 @@ TEST(Station_End_To_End, KilledMidCountTheDeadCountIsTakenByNoPanel) {
                     {Clean_Check_Counts, "CHECK"},
                     {Sample_Counts, "SAMPLE"}},
                    "6", {"--fault", "ignore-stop"});
-    ASSERT_FALSE(c.Sim.Path.empty()) << "counter-sim did not start";
-    ASSERT_GE(c.Lab.Logins.size(), 2u);
+    ASSERT_TRUE(c.Ready());
     Fresh_Lab& lab = c.Lab;
     Counter_Sim& sim = c.Sim;
     const fs::path &folder = c.Folder, &offline = c.Offline;
@@ -686,8 +690,7 @@ TEST(Station_End_To_End, KilledMidCountTheDeadCountIsTakenByNoPanel) {
 // the rack the dead station held comes back to its technician and is given back at the Exit.
 TEST(Station_End_To_End, KilledAtTheRerunQuestionTheSavedCountStaysOnce) {
     Counting_Lab c({{Clean_Check_Counts, "CHECK"}, {Sample_Counts, "SAMPLE"}}, "0.3");
-    ASSERT_FALSE(c.Sim.Path.empty()) << "counter-sim did not start";
-    ASSERT_GE(c.Lab.Logins.size(), 2u);
+    ASSERT_TRUE(c.Ready());
     Fresh_Lab& lab = c.Lab;
     const fs::path& folder = c.Folder;
     const QStringList env = c.Environment();
